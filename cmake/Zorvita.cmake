@@ -1,0 +1,42 @@
+# Shared build settings: one INTERFACE target carries the language level, warnings and Qt strictness.
+add_library(zorvita_options INTERFACE)
+target_compile_options(zorvita_options INTERFACE -Wall -Wextra -Werror)
+target_compile_definitions(zorvita_options INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_KEYWORDS QT_NO_FOREACH
+    QT_NO_URL_CAST_FROM_STRING QT_USE_QSTRINGBUILDER)
+
+if(ZORVITA_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# zorvita_library(name SOURCES ... DEPS ...): one library per folder.
+function(zorvita_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC zorvita_options ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+endfunction()
+
+# zorvita_test(name SOURCES ... LIBS ... LABEL unit|integration|gui [TIMEOUT s])
+function(zorvita_test name)
+    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_LABEL)
+        set(ARG_LABEL unit)
+    endif()
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE zorvita_options zorvita_test_support ${ARG_LIBS}
+        GTest::gtest GTest::gmock)
+    target_compile_definitions(${name} PRIVATE
+        ZORVITA_APP_DIR="${ZORVITA_APP_DIR}"
+        ZORVITA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+        ZORVITA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    gtest_discover_tests(${name}
+        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT}
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+        DISCOVERY_TIMEOUT 60)
+endfunction()
