@@ -45,7 +45,9 @@ QString fullPath(RegRoot root, const QString& subKey) {
     return path;
 }
 
-QString lower(const QString& s) { return s.toCaseFolded(); }
+QString lower(const QString& s) {
+    return s.toCaseFolded();
+}
 
 // A file that cannot be understood is kept beside the store for the user and replaced by an
 // empty store, so that the programs still start.
@@ -95,8 +97,8 @@ Tree parse(const QByteArray& bytes, QString* error) {
             sv.name = value.value(QStringLiteral("name")).toString();
             if (value.value(QStringLiteral("type")).toString() == QLatin1String("REG_DWORD")) {
                 sv.value.kind = RegKind::Dword;
-                sv.value.dword = static_cast<std::uint32_t>(
-                    value.value(QStringLiteral("data")).toInteger());
+                sv.value.dword =
+                    static_cast<std::uint32_t>(value.value(QStringLiteral("data")).toInteger());
             } else {
                 sv.value.kind = RegKind::String;
                 sv.value.text = value.value(QStringLiteral("data")).toString();

@@ -10,7 +10,13 @@ namespace platform {
 enum class RegRoot { CurrentUser, LocalMachine };
 
 // Result codes the registry callers act on (the numbers are the platform's own error numbers).
-enum class RegStatus : int { Ok = 0, Failed = 1, FileNotFound = 2, AccessDenied = 5, BadKey = 1010 };
+enum class RegStatus : int {
+    Ok = 0,
+    Failed = 1,
+    FileNotFound = 2,
+    AccessDenied = 5,
+    BadKey = 1010
+};
 
 enum RegDisposition : int { RegCreatedNewKey = 1, RegOpenedExistingKey = 2 };
 
@@ -18,7 +24,7 @@ enum class RegKind : int { String = 1, Dword = 4 };
 
 struct RegValue {
     RegKind kind = RegKind::String;
-    QString text;        // for String
+    QString text;             // for String
     std::uint32_t dword = 0;  // for Dword
 };
 
@@ -27,7 +33,7 @@ struct RegValue {
 // locked read-modify-write that replaces the file atomically, so two processes sharing the file
 // lose no update and a crash never leaves a truncated file. Reads see the file as it is now.
 class Registry {
-public:
+  public:
     explicit Registry(QString filePath);
 
     // $XDG_CONFIG_HOME/Zorvita/registry.json (default ~/.config/Zorvita/registry.json).
@@ -39,11 +45,13 @@ public:
     // Creates the key and its parents; `disposition` tells whether it existed.
     RegStatus createKey(RegRoot root, const QString& subKey, int* disposition = nullptr);
     // Setting and deleting values need an existing key (FileNotFound otherwise).
-    RegStatus setValue(RegRoot root, const QString& subKey, const QString& name, const RegValue& value);
+    RegStatus setValue(RegRoot root, const QString& subKey, const QString& name,
+                       const RegValue& value);
     RegStatus deleteValue(RegRoot root, const QString& subKey, const QString& name);
-    std::optional<RegValue> queryValue(RegRoot root, const QString& subKey, const QString& name) const;
+    std::optional<RegValue> queryValue(RegRoot root, const QString& subKey,
+                                       const QString& name) const;
 
-private:
+  private:
     QString path_;
 };
 

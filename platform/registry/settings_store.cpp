@@ -12,7 +12,8 @@ QString sectionKey(const QString& appName, const QString& section) {
 
 QString SettingsStore::GetSetting(const QString& appName, const QString& section,
                                   const QString& key) const {
-    const auto value = registry_.queryValue(RegRoot::CurrentUser, sectionKey(appName, section), key);
+    const auto value =
+        registry_.queryValue(RegRoot::CurrentUser, sectionKey(appName, section), key);
     if (!value) {
         return {};
     }

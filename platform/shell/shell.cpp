@@ -52,7 +52,9 @@ SingleInstance::SingleInstance(const QString& name)
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::acquire() { return lock_->isLocked() || lock_->tryLock(0); }
+bool SingleInstance::acquire() {
+    return lock_->isLocked() || lock_->tryLock(0);
+}
 
 QString SingleInstance::lockPath(const QString& name) {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);

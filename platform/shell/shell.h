@@ -11,27 +11,29 @@ namespace platform {
 
 // The desktop's "open" action and starting programs.
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // Opens a web address, a "mailto:" address or a file with the program the desktop associates
     // with it. Returns whether the desktop accepted the request.
     virtual bool open(const QString& target) = 0;
-    // Starts a program without waiting for it. Returns false (with the reason) when it cannot start.
+    // Starts a program without waiting for it. Returns false (with the reason) when it cannot
+    // start.
     virtual bool startProgram(const QString& program, const QStringList& arguments,
                               QString* error) = 0;
 };
 
 class DesktopShell final : public Shell {
-public:
+  public:
     bool open(const QString& target) override;
-    bool startProgram(const QString& program, const QStringList& arguments, QString* error) override;
+    bool startProgram(const QString& program, const QStringList& arguments,
+                      QString* error) override;
 };
 
 // The previous-instance test for one user: holding the lock means being the first instance. The
 // lock lives in the user's runtime folder; the lock of an instance that crashed is recognised as
 // stale and taken over.
 class SingleInstance {
-public:
+  public:
     explicit SingleInstance(const QString& name);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
@@ -41,7 +43,7 @@ public:
     bool acquire();
     static QString lockPath(const QString& name);
 
-private:
+  private:
     std::unique_ptr<QLockFile> lock_;
 };
 

@@ -10,7 +10,7 @@ namespace platform {
 // The numbered error that the system's classes raise: a number, the source that raised it and a
 // description meant for the user. Handlers turn it into a message box (see ReportError).
 class Error : public std::exception {
-public:
+  public:
     Error(long number, QString source, QString description);
 
     long number() const { return number_; }
@@ -18,7 +18,7 @@ public:
     const QString& description() const { return description_; }
     const char* what() const noexcept override { return what_.c_str(); }
 
-private:
+  private:
     long number_;
     QString source_;
     QString description_;

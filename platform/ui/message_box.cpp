@@ -11,11 +11,21 @@ MsgAnswer QtMessageBoxes::show(const QString& text, int style, const QString& ca
     box.setWindowTitle(caption);
     box.setText(text);
     switch (style & 0x70) {
-        case MsgCritical: box.setIcon(QMessageBox::Critical); break;
-        case MsgQuestion: box.setIcon(QMessageBox::Question); break;
-        case MsgExclamation: box.setIcon(QMessageBox::Warning); break;
-        case MsgInformation: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgCritical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgQuestion:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgExclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
     }
     if ((style & 0x7) == MsgYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -27,13 +37,16 @@ MsgAnswer QtMessageBoxes::show(const QString& text, int style, const QString& ca
     return MsgAnswer::Ok;
 }
 
-void doEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void doEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 namespace {
 double logicalDpi(bool horizontal) {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const double dpi = horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
+            const double dpi =
+                horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY();
             if (dpi > 0) {
                 return dpi;
             }
@@ -47,11 +60,23 @@ int perPixel(bool horizontal) {
 }
 }  // namespace
 
-int twipsPerPixelX() { return perPixel(true); }
-int twipsPerPixelY() { return perPixel(false); }
-int twipsToPixelsX(int twips) { return twips / twipsPerPixelX(); }
-int twipsToPixelsY(int twips) { return twips / twipsPerPixelY(); }
-int pixelsToTwipsX(int pixels) { return pixels * twipsPerPixelX(); }
-int pixelsToTwipsY(int pixels) { return pixels * twipsPerPixelY(); }
+int twipsPerPixelX() {
+    return perPixel(true);
+}
+int twipsPerPixelY() {
+    return perPixel(false);
+}
+int twipsToPixelsX(int twips) {
+    return twips / twipsPerPixelX();
+}
+int twipsToPixelsY(int twips) {
+    return twips / twipsPerPixelY();
+}
+int pixelsToTwipsX(int pixels) {
+    return pixels * twipsPerPixelX();
+}
+int pixelsToTwipsY(int pixels) {
+    return pixels * twipsPerPixelY();
+}
 
 }  // namespace platform

@@ -21,21 +21,22 @@ enum class MsgAnswer { Ok = 1, Yes = 6, No = 7 };
 
 // Modal message boxes. The real one shows Qt dialogs; tests use a scripted fake.
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     virtual MsgAnswer show(const QString& text, int style, const QString& caption) = 0;
 };
 
 class QtMessageBoxes final : public MessageBoxes {
-public:
+  public:
     explicit QtMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}
     MsgAnswer show(const QString& text, int style, const QString& caption) override;
 
-private:
+  private:
     QWidget* parent_;
 };
 
-// Lets the events that are waiting run once, then returns (the handlers' "let pending messages run").
+// Lets the events that are waiting run once, then returns (the handlers' "let pending messages
+// run").
 void doEvents();
 
 // Twips are 1/1440 inch: 15 twips a pixel at 96 logical DPI.

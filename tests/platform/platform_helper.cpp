@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     if (args.size() >= 5 && args[1] == QLatin1String("read")) {
         platform::Registry registry(args[2]);
         platform::SettingsStore store(registry);
-        std::printf("%s", qPrintable(store.GetSetting(QStringLiteral("Zorvita"), args[3], args[4])));
+        std::printf("%s",
+                    qPrintable(store.GetSetting(QStringLiteral("Zorvita"), args[3], args[4])));
         return 0;
     }
     if (args.size() >= 3 && args[1] == QLatin1String("hold-lock")) {

@@ -80,9 +80,9 @@ TEST_F(SettingsStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
 }
 
 TEST_F(SettingsStoreTest, GarbageOrTruncatedFileStartsEmptyAndKeepsACopy) {
-    for (const QByteArray& bad : {QByteArray("\x01\x02garbage\xff", 11),
-                                  QByteArray("{\"format\":1,\"keys\":[{\"path\":\"HKEY_CU"),
-                                  QByteArray()}) {
+    for (const QByteArray& bad :
+         {QByteArray("\x01\x02garbage\xff", 11),
+          QByteArray("{\"format\":1,\"keys\":[{\"path\":\"HKEY_CU"), QByteArray()}) {
         QDir(path(QStringLiteral("config/Zorvita"))).removeRecursively();
         QDir().mkpath(path(QStringLiteral("config/Zorvita")));
         QFile f(registry().filePath());

@@ -1,6 +1,6 @@
+#include "platform/ui/report_error.h"
 #include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
-#include "platform/ui/report_error.h"
 #include "tests/support/scripted_message_boxes.h"
 
 #include <gtest/gtest.h>

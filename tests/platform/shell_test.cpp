@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -60,7 +60,8 @@ TEST(DesktopShell, StartsAProgramWithoutWaiting) {
     const QString marker = dir.filePath(QStringLiteral("ran"));
     platform::DesktopShell shell;
     QString error;
-    ASSERT_TRUE(shell.startProgram(QStringLiteral("/usr/bin/touch"), {marker}, &error)) << qPrintable(error);
+    ASSERT_TRUE(shell.startProgram(QStringLiteral("/usr/bin/touch"), {marker}, &error))
+        << qPrintable(error);
     for (int i = 0; i < 100 && !QFile::exists(marker); ++i) {
         QThread::msleep(50);
     }

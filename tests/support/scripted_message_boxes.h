@@ -12,7 +12,7 @@ namespace testing_support {
 // Records every message box and answers from a script (OK, or the next scripted Yes/No answer;
 // No when the script is empty).
 class ScriptedMessageBoxes final : public platform::MessageBoxes {
-public:
+  public:
     struct Shown {
         QString text;
         int style;
@@ -27,7 +27,7 @@ public:
     const std::vector<Shown>& shown() const { return shown_; }
     void clear() { shown_.clear(); }
 
-private:
+  private:
     std::vector<Shown> shown_;
     std::deque<platform::MsgAnswer> script_;
 };

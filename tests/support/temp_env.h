@@ -13,14 +13,14 @@ namespace testing_support {
 // A fixture with a private temporary folder and a settings store of its own inside it, so no
 // test touches the user's real settings.
 class TempFolderTest : public ::testing::Test {
-protected:
+  protected:
     TempFolderTest();
 
     QString path(const QString& name) const { return dir_.filePath(name); }
     platform::Registry& registry() { return registry_; }
     platform::SettingsStore& settings() { return settings_; }
 
-private:
+  private:
     QTemporaryDir dir_;
     platform::Registry registry_;
     platform::SettingsStore settings_;
