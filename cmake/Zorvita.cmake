@@ -40,3 +40,24 @@ function(zorvita_test name)
                    ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
         DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# zorvita_fuzz(name SOURCES ... LIBS ...): a libFuzzer target over LLVMFuzzerTestOneInput (built
+# when ZORVITA_FUZZ is on, with clang), and always a regression test that feeds it every file
+# kept in tests/fuzz/regressions/<name>/ (inputs that once crashed).
+function(zorvita_fuzz name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    if(ZORVITA_FUZZ)
+        add_executable(${name} ${ARG_SOURCES})
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        target_link_libraries(${name} PRIVATE zorvita_options ${ARG_LIBS})
+    endif()
+    if(ZORVITA_TESTS)
+        add_executable(${name}_regression ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+        target_link_libraries(${name}_regression PRIVATE zorvita_options ${ARG_LIBS})
+        file(MAKE_DIRECTORY ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name})
+        add_test(NAME ${name}_regression
+                 COMMAND ${name}_regression ${PROJECT_SOURCE_DIR}/tests/fuzz/regressions/${name})
+        set_tests_properties(${name}_regression PROPERTIES LABELS unit TIMEOUT 300)
+    endif()
+endfunction()
