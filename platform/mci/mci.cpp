@@ -206,6 +206,10 @@ QString MciSession::mciGetErrorString(unsigned long code) const {
         case MciErrDiskFull:
             return QStringLiteral(
                 "The disk is full. The recording was ended and what was captured was kept.");
+        case MciErrFileTooLarge:
+            return QStringLiteral(
+                "The recording reached the largest size a wave file can hold (4 GB). It was "
+                "ended there and what was captured was kept.");
         default:
             return QStringLiteral("An unknown problem occurred with the media device (error %1).")
                 .arg(code);

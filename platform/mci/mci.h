@@ -40,6 +40,7 @@ enum MciError : unsigned long {
     MciErrWaveInputsUnsuitable = 324,
     MciErrWaveInputUnavailable = 326,
     MciErrDiskFull = 512,
+    MciErrFileTooLarge = 513,
 };
 
 // The MCI command-string interface: a command text in, a result code and a reply text out.

@@ -1,0 +1,400 @@
+#include "platform/audio/pulse_audio.h"
+
+#include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
+
+#include <array>
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+struct LoopDeleter {
+    void operator()(pa_threaded_mainloop* loop) const {
+        pa_threaded_mainloop_stop(loop);
+        pa_threaded_mainloop_free(loop);
+    }
+};
+
+// The context, stream and operation deleters run with the loop lock held.
+struct ContextDeleter {
+    void operator()(pa_context* context) const {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+};
+
+struct StreamDeleter {
+    void operator()(pa_stream* stream) const {
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+            // A failed disconnect leaves nothing to undo: the reference is dropped either way.
+            static_cast<void>(pa_stream_disconnect(stream));
+        }
+        pa_stream_unref(stream);
+    }
+};
+
+struct OperationDeleter {
+    void operator()(pa_operation* op) const { pa_operation_unref(op); }
+};
+
+using OperationPtr = std::unique_ptr<pa_operation, OperationDeleter>;
+
+class LoopLock {
+  public:
+    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) {
+        pa_threaded_mainloop_lock(loop_);
+    }
+    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+  private:
+    pa_threaded_mainloop* loop_;
+};
+
+void signalLoop(pa_threaded_mainloop* loop) {
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+void onContextState(pa_context*, void* loop) {
+    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+
+void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* loop) {
+    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
+}
+
+QString serverError(pa_context* context) {
+    return QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+}
+
+}  // namespace
+
+struct PulseShared {
+    std::unique_ptr<pa_threaded_mainloop, LoopDeleter> loop;
+    std::unique_ptr<pa_context, ContextDeleter> context;
+
+    ~PulseShared() {
+        if (context) {
+            LoopLock lock(loop.get());
+            context.reset();
+        }
+    }
+
+    bool contextGood() const { return PA_CONTEXT_IS_GOOD(pa_context_get_state(context.get())); }
+
+    // Waits with the loop lock held until done() holds. A timer on the loop wakes the wait at the
+    // deadline, so a server that never answers ends the wait with false.
+    template <class Done>
+    bool waitFor(int timeoutMs, Done done) {
+        const pa_usec_t end =
+            pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * PA_USEC_PER_MSEC;
+        pa_time_event* wake = pa_context_rttime_new(context.get(), end, &onDeadline, loop.get());
+        if (wake == nullptr) {
+            return false;
+        }
+        bool met = true;
+        while (!done()) {
+            if (pa_rtclock_now() >= end) {
+                met = false;
+                break;
+            }
+            pa_threaded_mainloop_wait(loop.get());
+        }
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop.get());
+        api->time_free(wake);
+        return met;
+    }
+
+    // Waits for an operation whose callback sets *finished; on a timeout or a lost connection the
+    // operation is cancelled, so its callback never sees the caller's stack again.
+    bool await(pa_operation* raw, const bool& finished, int timeoutMs, QString* error) {
+        const OperationPtr op(raw);
+        if (!op) {
+            *error = serverError(context.get());
+            return false;
+        }
+        const bool met = waitFor(timeoutMs, [&] { return finished || !contextGood(); });
+        if (finished) {
+            return true;
+        }
+        pa_operation_cancel(op.get());
+        *error = met ? QStringLiteral("The connection to the sound server was lost.")
+                     : QStringLiteral("The sound server did not answer in time.");
+        return false;
+    }
+};
+
+struct CaptureStream::Impl {
+    std::shared_ptr<PulseShared> shared;
+    std::unique_ptr<pa_stream, StreamDeleter> stream;
+    CaptureConsumer consumer;
+    std::atomic<bool> failed{false};
+
+    ~Impl() {
+        LoopLock lock(shared->loop.get());
+        if (stream) {
+            pa_stream_set_read_callback(stream.get(), nullptr, nullptr);
+            pa_stream_set_state_callback(stream.get(), nullptr, nullptr);
+            stream.reset();
+        }
+    }
+
+    static void onState(pa_stream* s, void* self) {
+        auto* impl = static_cast<Impl*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s))) {
+            impl->failed = true;
+        }
+        signalLoop(impl->shared->loop.get());
+    }
+
+    static void onRead(pa_stream* s, std::size_t, void* self) {
+        auto* impl = static_cast<Impl*>(self);
+        for (;;) {
+            const void* data = nullptr;
+            std::size_t bytes = 0;
+            if (pa_stream_peek(s, &data, &bytes) < 0) {
+                impl->failed = true;
+                return;
+            }
+            if (bytes == 0) {
+                return;
+            }
+            if (data != nullptr) {
+                impl->consumer(static_cast<const char*>(data), bytes);
+            } else {
+                impl->deliverSilence(bytes);
+            }
+            if (pa_stream_drop(s) < 0) {
+                impl->failed = true;
+                return;
+            }
+        }
+    }
+
+    // A hole in the capture (the server dropped data) becomes silence, so lengths stay true to
+    // time.
+    void deliverSilence(std::size_t bytes) {
+        static const std::array<char, 4096> zeros{};
+        while (bytes > 0) {
+            const std::size_t n = std::min(bytes, zeros.size());
+            consumer(zeros.data(), n);
+            bytes -= n;
+        }
+    }
+};
+
+CaptureStream::CaptureStream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+CaptureStream::~CaptureStream() = default;
+
+bool CaptureStream::failed() const {
+    return impl_->failed;
+}
+
+PulseClient::PulseClient(std::shared_ptr<PulseShared> shared, int timeoutMs)
+    : shared_(std::move(shared)), timeoutMs_(timeoutMs) {}
+
+PulseClient::~PulseClient() = default;
+
+std::unique_ptr<PulseClient> PulseClient::connect(const QString& clientName, int timeoutMs,
+                                                  QString* error) {
+    auto shared = std::make_shared<PulseShared>();
+    shared->loop.reset(pa_threaded_mainloop_new());
+    if (!shared->loop) {
+        *error = QStringLiteral("The sound client could not start its event loop.");
+        return nullptr;
+    }
+    pa_threaded_mainloop* loop = shared->loop.get();
+    shared->context.reset(
+        pa_context_new(pa_threaded_mainloop_get_api(loop), clientName.toUtf8().constData()));
+    if (!shared->context) {
+        *error = QStringLiteral("The sound client could not be created.");
+        return nullptr;
+    }
+    pa_context* context = shared->context.get();
+    pa_context_set_state_callback(context, &onContextState, loop);
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        *error = QStringLiteral("No sound server is reachable: ") + serverError(context);
+        return nullptr;
+    }
+    if (pa_threaded_mainloop_start(loop) < 0) {
+        *error = QStringLiteral("The sound client could not start its event loop.");
+        return nullptr;
+    }
+    bool ready = false;
+    {
+        LoopLock lock(loop);
+        const bool answered = shared->waitFor(timeoutMs, [&] {
+            const pa_context_state_t state = pa_context_get_state(context);
+            return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+        });
+        ready = pa_context_get_state(context) == PA_CONTEXT_READY;
+        if (!ready) {
+            *error = answered
+                         ? QStringLiteral("No sound server is reachable: ") + serverError(context)
+                         : QStringLiteral("The sound server did not answer within %1 ms.")
+                               .arg(timeoutMs);
+        }
+    }
+    if (!ready) {
+        return nullptr;
+    }
+    return std::unique_ptr<PulseClient>(new PulseClient(std::move(shared), timeoutMs));
+}
+
+bool PulseClient::listSources(std::vector<AudioSource>* sources, QString* error) {
+    struct Listing {
+        pa_threaded_mainloop* loop;
+        std::vector<AudioSource> found;
+        bool finished = false;
+        bool failed = false;
+    } listing{shared_->loop.get(), {}};
+    const auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* l = static_cast<Listing*>(self);
+        if (eol == 0) {
+            l->found.push_back({QString::fromUtf8(info->name),
+                                QString::fromUtf8(info->description ? info->description : ""),
+                                info->monitor_of_sink != PA_INVALID_INDEX});
+            return;
+        }
+        l->failed = eol < 0;
+        l->finished = true;
+        signalLoop(l->loop);
+    };
+    LoopLock lock(shared_->loop.get());
+    if (!shared_->await(pa_context_get_source_info_list(shared_->context.get(), onSource, &listing),
+                        listing.finished, timeoutMs_, error)) {
+        return false;
+    }
+    if (listing.failed) {
+        *error = serverError(shared_->context.get());
+        return false;
+    }
+    *sources = std::move(listing.found);
+    return true;
+}
+
+bool PulseClient::defaultSink(DefaultSink* sink, QString* error) {
+    struct Query {
+        pa_threaded_mainloop* loop;
+        QString text;
+        bool finished = false;
+    } query{shared_->loop.get(), {}};
+    const auto onServer = [](pa_context*, const pa_server_info* info, void* self) {
+        auto* q = static_cast<Query*>(self);
+        if (info != nullptr && info->default_sink_name != nullptr) {
+            q->text = QString::fromUtf8(info->default_sink_name);
+        }
+        q->finished = true;
+        signalLoop(q->loop);
+    };
+    const auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* self) {
+        auto* q = static_cast<Query*>(self);
+        if (eol == 0 && info->monitor_source_name != nullptr) {
+            q->text = QString::fromUtf8(info->monitor_source_name);
+        }
+        if (eol != 0) {
+            q->finished = true;
+            signalLoop(q->loop);
+        }
+    };
+    LoopLock lock(shared_->loop.get());
+    pa_context* context = shared_->context.get();
+    if (!shared_->await(pa_context_get_server_info(context, onServer, &query), query.finished,
+                        timeoutMs_, error)) {
+        return false;
+    }
+    if (query.text.isEmpty()) {
+        *error = QStringLiteral("The sound server has no default output.");
+        return false;
+    }
+    const QString sinkName = query.text;
+    query.text.clear();
+    query.finished = false;
+    if (!shared_->await(pa_context_get_sink_info_by_name(context, sinkName.toUtf8().constData(),
+                                                         onSink, &query),
+                        query.finished, timeoutMs_, error)) {
+        return false;
+    }
+    if (query.text.isEmpty()) {
+        *error = QStringLiteral("The default output \"%1\" has no monitor.").arg(sinkName);
+        return false;
+    }
+    *sink = {sinkName, query.text};
+    return true;
+}
+
+std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int channels, int rate,
+                                                   int latencyMs, CaptureConsumer consumer,
+                                                   QString* error) {
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = static_cast<uint32_t>(rate);
+    spec.channels = static_cast<uint8_t>(channels);
+    pa_channel_map map{};
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
+        !pa_sample_spec_valid(&spec) ||
+        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT) == nullptr) {
+        *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
+                     .arg(channels)
+                     .arg(rate);
+        return nullptr;
+    }
+    auto impl = std::make_unique<CaptureStream::Impl>();
+    impl->shared = shared_;
+    impl->consumer = std::move(consumer);
+    bool ready = false;
+    {
+        LoopLock lock(shared_->loop.get());
+        pa_context* context = shared_->context.get();
+        impl->stream.reset(pa_stream_new(context, "Recording", &spec, &map));
+        if (!impl->stream) {
+            *error = serverError(context);
+            return nullptr;
+        }
+        pa_stream* stream = impl->stream.get();
+        pa_stream_set_state_callback(stream, &CaptureStream::Impl::onState, impl.get());
+        pa_stream_set_read_callback(stream, &CaptureStream::Impl::onRead, impl.get());
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.tlength = static_cast<uint32_t>(-1);
+        attr.prebuf = static_cast<uint32_t>(-1);
+        attr.minreq = static_cast<uint32_t>(-1);
+        attr.fragsize = static_cast<uint32_t>(
+            pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * PA_USEC_PER_MSEC, &spec));
+        const QByteArray sourceName = source.toUtf8();
+        if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
+                                     &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+            *error = serverError(context);
+            return nullptr;
+        }
+        const bool answered = shared_->waitFor(timeoutMs_, [&] {
+            const pa_stream_state_t state = pa_stream_get_state(stream);
+            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared_->contextGood();
+        });
+        ready = pa_stream_get_state(stream) == PA_STREAM_READY;
+        if (!ready) {
+            *error = answered
+                         ? serverError(context)
+                         : QStringLiteral("The sound server did not start the recording in time.");
+        }
+    }
+    if (!ready) {
+        return nullptr;
+    }
+    return std::make_unique<CaptureStream>(std::move(impl));
+}
+
+int countCaptureSources(int timeoutMs) {
+    QString error;
+    const auto client = PulseClient::connect(QStringLiteral("Zorvita"), timeoutMs, &error);
+    std::vector<AudioSource> sources;
+    if (!client || !client->listSources(&sources, &error)) {
+        return 0;
+    }
+    return static_cast<int>(sources.size());
+}
+
+}  // namespace platform
