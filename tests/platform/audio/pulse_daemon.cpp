@@ -1,0 +1,154 @@
+#include "tests/platform/audio/pulse_daemon.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cmath>
+#include <cstdint>
+
+namespace testing_support {
+
+PulseDaemon::PulseDaemon() {
+    hadServer_ = qEnvironmentVariableIsSet("PULSE_SERVER");
+    previousServer_ = qgetenv("PULSE_SERVER");
+    const QString base = dir_.path();
+    for (const char* sub : {"home", "run", "config", "state"}) {
+        QDir(base).mkpath(QString::fromLatin1(sub));
+    }
+    QProcessEnvironment env = environment();
+    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), base + QStringLiteral("/run"));
+    env.insert(QStringLiteral("PULSE_STATE_PATH"), base + QStringLiteral("/state"));
+    env.remove(QStringLiteral("PULSE_SERVER"));
+    daemon_.setProcessEnvironment(env);
+    daemon_.setProcessChannelMode(QProcess::MergedChannels);
+    daemon_.setStandardOutputFile(base + QStringLiteral("/daemon.log"));
+    daemon_.start(QStringLiteral("pulseaudio"),
+                  {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                   QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
+                   QStringLiteral("--use-pid-file=false"), QStringLiteral("--disallow-exit"),
+                   QStringLiteral("--load=module-null-sink sink_name=zv_null"),
+                   QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") +
+                       base + QStringLiteral("/native")});
+    if (!daemon_.waitForStarted(10000)) {
+        error_ = QStringLiteral("pulseaudio did not start: ") + daemon_.errorString();
+        return;
+    }
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(base) + "/native");
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 15000) {
+        if (run(QStringLiteral("pactl"), {QStringLiteral("info")})) {
+            ok_ = true;
+            return;
+        }
+        if (daemon_.state() != QProcess::Running) {
+            break;
+        }
+        QThread::msleep(100);
+    }
+    error_ =
+        QStringLiteral("pulseaudio did not answer; see ") + base + QStringLiteral("/daemon.log");
+}
+
+PulseDaemon::~PulseDaemon() {
+    for (QProcess* p : {&player_, &daemon_}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->terminate();
+            if (!p->waitForFinished(5000)) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+        }
+    }
+    if (hadServer_) {
+        qputenv("PULSE_SERVER", previousServer_);
+    } else {
+        qunsetenv("PULSE_SERVER");
+    }
+}
+
+QProcessEnvironment PulseDaemon::environment() const {
+    const QString base = dir_.path();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), base + QStringLiteral("/home"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), base + QStringLiteral("/run"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), base + QStringLiteral("/config"));
+    env.insert(QStringLiteral("PULSE_SERVER"),
+               QStringLiteral("unix:") + base + QStringLiteral("/native"));
+    return env;
+}
+
+bool PulseDaemon::run(const QString& program, const QStringList& args, QByteArray* output) const {
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(program, args);
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    if (output != nullptr) {
+        *output = p.readAllStandardOutput();
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool PulseDaemon::playTone(int frequency, int seconds) {
+    const QString file = dir_.filePath(QStringLiteral("tone.wav"));
+    if (!run(QStringLiteral("sox"),
+             {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
+              QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"),
+              file, QStringLiteral("synth"), QString::number(seconds), QStringLiteral("sine"),
+              QString::number(frequency), QStringLiteral("vol"), QStringLiteral("0.5")})) {
+        return false;
+    }
+    player_.setProcessEnvironment(environment());
+    player_.start(QStringLiteral("paplay"), {QStringLiteral("--device=zv_null"), file});
+    if (!player_.waitForStarted(10000)) {
+        return false;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        QByteArray inputs;
+        if (run(QStringLiteral("pactl"),
+                {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sink-inputs")},
+                &inputs) &&
+            !inputs.trimmed().isEmpty()) {
+            // Let the first fragments reach the output before anyone listens.
+            QThread::msleep(200);
+            return true;
+        }
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+double toneShare(const QByteArray& pcm, int channels, int rate, double frequency) {
+    const auto* samples = reinterpret_cast<const std::int16_t*>(pcm.constData());
+    const auto frames =
+        static_cast<std::size_t>(pcm.size()) / 2 / static_cast<std::size_t>(channels);
+    if (frames == 0) {
+        return 0;
+    }
+    const double w = 2 * M_PI * frequency / rate;
+    const double coeff = 2 * std::cos(w);
+    double s1 = 0;
+    double s2 = 0;
+    double power = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double x = samples[i * static_cast<std::size_t>(channels)] / 32768.0;
+        power += x * x;
+        const double s0 = x + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double n = static_cast<double>(frames);
+    const double magnitude2 = s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    const double amplitude = 2 * std::sqrt(std::max(magnitude2, 0.0)) / n;
+    const double meanSquare = power / n;
+    return meanSquare > 0 ? (amplitude * amplitude / 2) / meanSquare : 0;
+}
+
+}  // namespace testing_support

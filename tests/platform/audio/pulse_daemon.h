@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace testing_support {
+
+// A private sound server for one test: its own runtime folder and socket, one null output
+// "zv_null" (whose monitor is the default source). PULSE_SERVER points this process at it while
+// it lives; it is stopped by its own process id.
+class PulseDaemon {
+  public:
+    PulseDaemon();
+    ~PulseDaemon();
+    PulseDaemon(const PulseDaemon&) = delete;
+    PulseDaemon& operator=(const PulseDaemon&) = delete;
+
+    bool ok() const { return ok_; }
+    const QString& error() const { return error_; }
+    QString folder() const { return dir_.path(); }
+
+    // Plays a sine tone of the given frequency into the null output for `seconds`, and returns
+    // once the server plays it.
+    bool playTone(int frequency, int seconds);
+
+  private:
+    QProcessEnvironment environment() const;
+    bool run(const QString& program, const QStringList& args, QByteArray* output = nullptr) const;
+
+    QTemporaryDir dir_;
+    QProcess daemon_;
+    QProcess player_;
+    QByteArray previousServer_;
+    bool hadServer_ = false;
+    bool ok_ = false;
+    QString error_;
+};
+
+// The share of a signal's power at one frequency (near 1 for a pure tone of that frequency),
+// measured over the frames given (interleaved 16-bit samples, first channel).
+double toneShare(const QByteArray& pcm, int channels, int rate, double frequency);
+
+}  // namespace testing_support
