@@ -5,10 +5,14 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace platform {
 
 namespace {
+
+constexpr pa_usec_t kDrainIdleMs = 500;
 
 struct LoopDeleter {
     void operator()(pa_threaded_mainloop* loop) const {
@@ -132,6 +136,9 @@ struct CaptureStream::Impl {
     std::unique_ptr<pa_stream, StreamDeleter> stream;
     CaptureConsumer consumer;
     std::atomic<bool> failed{false};
+    std::atomic<std::uint64_t> delivered{0};
+    std::uint64_t bytesPerSec = 0;
+    pa_usec_t started = 0;
 
     ~Impl() {
         LoopLock lock(shared->loop.get());
@@ -164,6 +171,7 @@ struct CaptureStream::Impl {
             }
             if (data != nullptr) {
                 impl->consumer(static_cast<const char*>(data), bytes);
+                impl->delivered += bytes;
             } else {
                 impl->deliverSilence(bytes);
             }
@@ -181,6 +189,7 @@ struct CaptureStream::Impl {
         while (bytes > 0) {
             const std::size_t n = std::min(bytes, zeros.size());
             consumer(zeros.data(), n);
+            delivered += n;
             bytes -= n;
         }
     }
@@ -191,6 +200,29 @@ CaptureStream::~CaptureStream() = default;
 
 bool CaptureStream::failed() const {
     return impl_->failed;
+}
+
+// A monitor holds its data back for as long as its output may still rewrite it (up to a couple of
+// seconds on some outputs). Waiting for that tail keeps the end of a recording.
+void CaptureStream::drain(int maxWaitMs) {
+    const pa_usec_t now = pa_rtclock_now();
+    const pa_usec_t end = now + static_cast<pa_usec_t>(maxWaitMs) * PA_USEC_PER_MSEC;
+    const std::uint64_t expected = (now - impl_->started) * impl_->bytesPerSec / PA_USEC_PER_SEC;
+    std::uint64_t seen = impl_->delivered;
+    pa_usec_t lastGrowth = now;
+    while (!impl_->failed && seen < expected) {
+        const pa_usec_t t = pa_rtclock_now();
+        // A source whose data stopped flowing (its output was suspended) has no tail to wait for.
+        if (t >= end || (seen > 0 && t - lastGrowth >= kDrainIdleMs * PA_USEC_PER_MSEC)) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const std::uint64_t nowSeen = impl_->delivered;
+        if (nowSeen != seen) {
+            seen = nowSeen;
+            lastGrowth = pa_rtclock_now();
+        }
+    }
 }
 
 PulseClient::PulseClient(std::shared_ptr<PulseShared> shared, int timeoutMs)
@@ -365,8 +397,10 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
         attr.fragsize = static_cast<uint32_t>(
             pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * PA_USEC_PER_MSEC, &spec));
         const QByteArray sourceName = source.toUtf8();
+        // Without latency adjustment the source keeps its own timing, so capture starts at once
+        // (adjusting a monitor's latency delays its first data by a second or more).
         if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
-                                     &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+                                     &attr, PA_STREAM_NOFLAGS) < 0) {
             *error = serverError(context);
             return nullptr;
         }
@@ -375,6 +409,8 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
             return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared_->contextGood();
         });
         ready = pa_stream_get_state(stream) == PA_STREAM_READY;
+        impl->started = pa_rtclock_now();
+        impl->bytesPerSec = pa_bytes_per_second(&spec);
         if (!ready) {
             *error = answered
                          ? serverError(context)

@@ -38,6 +38,8 @@ class CaptureStream {
 
     // True once the server ended the stream (the source went away, the server quit).
     bool failed() const;
+    // Waits, at most maxWaitMs, for the data captured up to now that the server still holds back.
+    void drain(int maxWaitMs);
 
   private:
     std::unique_ptr<Impl> impl_;
@@ -60,8 +62,9 @@ class PulseClient {
     bool listSources(std::vector<AudioSource>* sources, QString* error);
     bool defaultSink(DefaultSink* sink, QString* error);
 
-    // Starts capturing from the source named, as 16-bit little-endian PCM with the given channel
-    // count and rate, delivered in pieces of about latencyMs to the consumer.
+    // Starts capturing from the source named (empty: the default source), as 16-bit
+    // little-endian PCM with the given channel count and rate; latencyMs bounds how long the
+    // server holds captured data back.
     std::unique_ptr<CaptureStream> record(const QString& source, int channels, int rate,
                                           int latencyMs, CaptureConsumer consumer, QString* error);
 

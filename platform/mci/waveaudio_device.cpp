@@ -20,7 +20,9 @@ namespace platform {
 namespace {
 
 constexpr int kCaptureLatencyMs = 50;
+constexpr int kDrainMs = 3000;
 constexpr std::size_t kCopyChunk = 1 << 20;
+constexpr std::size_t kWriteBatch = 64 << 10;
 
 class UniqueFd {
   public:
@@ -203,6 +205,10 @@ class CaptureFile {
             if (take < bytes) {
                 failure_ = MciErrFileTooLarge;
             }
+            // Sources deliver a few milliseconds at a time: write in larger pieces.
+            if (pending_.size() < kWriteBatch && failure_ == MciOk) {
+                return;
+            }
         }
         wake_.notify_one();
     }
@@ -280,7 +286,12 @@ class MonitorCapture final : public WaveCapture {
         return MciOk;
     }
 
-    void stop() override { stream_.reset(); }
+    void stop() override {
+        if (stream_) {
+            stream_->drain(kDrainMs);
+            stream_.reset();
+        }
+    }
 
   private:
     std::unique_ptr<PulseClient> client_;

@@ -104,7 +104,8 @@ bool PulseDaemon::playTone(int frequency, int seconds) {
         return false;
     }
     player_.setProcessEnvironment(environment());
-    player_.start(QStringLiteral("paplay"), {QStringLiteral("--device=zv_null"), file});
+    player_.start(QStringLiteral("paplay"),
+                  {QStringLiteral("--latency-msec=20"), QStringLiteral("--device=zv_null"), file});
     if (!player_.waitForStarted(10000)) {
         return false;
     }
