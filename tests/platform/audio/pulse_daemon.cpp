@@ -2,10 +2,13 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <cmath>
 #include <cstdint>
+
+#include <gtest/gtest.h>
 
 namespace testing_support {
 
@@ -150,6 +153,44 @@ double toneShare(const QByteArray& pcm, int channels, int rate, double frequency
     const double amplitude = 2 * std::sqrt(std::max(magnitude2, 0.0)) / n;
     const double meanSquare = power / n;
     return meanSquare > 0 ? (amplitude * amplitude / 2) / meanSquare : 0;
+}
+
+namespace {
+
+quint32 le32(const QByteArray& b, int at) {
+    return static_cast<quint8>(b[at]) | static_cast<quint8>(b[at + 1]) << 8 |
+           static_cast<quint8>(b[at + 2]) << 16 |
+           static_cast<quint32>(static_cast<quint8>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+double expectToneWave(const QString& path, int rate, double seconds) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray wav = file.readAll();
+    if (wav.size() <= 44) {
+        ADD_FAILURE() << "no sound in " << path.toStdString();
+        return 0;
+    }
+    EXPECT_EQ(wav.left(4), QByteArray("RIFF"));
+    EXPECT_EQ(le32(wav, 4), static_cast<quint32>(wav.size() - 8));
+    EXPECT_EQ(wav.mid(8, 8), QByteArray("WAVEfmt "));
+    EXPECT_EQ(le32(wav, 16), 16u);
+    EXPECT_EQ(le32(wav, 20), 1u | 2u << 16);
+    EXPECT_EQ(le32(wav, 24), static_cast<quint32>(rate));
+    EXPECT_EQ(le32(wav, 28), static_cast<quint32>(rate * 4));
+    EXPECT_EQ(le32(wav, 32), 4u | 16u << 16);
+    EXPECT_EQ(wav.mid(36, 4), QByteArray("data"));
+    const quint32 data = le32(wav, 40);
+    EXPECT_EQ(data, static_cast<quint32>(wav.size() - 44));
+    const double recorded = data / (rate * 4.0);
+    EXPECT_NEAR(recorded, seconds, seconds * 0.05);
+    // The middle second holds the tone and little else.
+    const QByteArray middle = wav.mid(44 + static_cast<int>(data / 4 / 4 * 4), rate * 4);
+    EXPECT_GT(toneShare(middle, 2, rate, 1000), 0.8);
+    EXPECT_LT(toneShare(middle, 2, rate, 3000), 0.05);
+    return recorded;
 }
 
 }  // namespace testing_support

@@ -43,4 +43,8 @@ class PulseDaemon {
 // measured over the frames given (interleaved 16-bit samples, first channel).
 double toneShare(const QByteArray& pcm, int channels, int rate, double frequency);
 
+// Checks that the file is a canonical 16-bit stereo WAVE at the rate, as long as `seconds` within
+// 5 %, whose middle holds a 1 kHz tone; returns the seconds it holds.
+double expectToneWave(const QString& path, int rate, double seconds);
+
 }  // namespace testing_support
