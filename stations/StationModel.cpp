@@ -91,10 +91,8 @@ void StationModel::SaveStations() {
 }
 
 void StationModel::LstManageStations_Click() {
+    // With no selection the row is -1, so the position reads 0.
     const int row = c_.LstManageStations->currentRow();
-    if (row < 0) {
-        return;
-    }
     c_.LblTot->setText(
         QStringLiteral("Station : %1 of %2").arg(row + 1).arg(c_.LstManageStations->count()));
 }

@@ -1,6 +1,7 @@
 #include "common/ModRegistry.h"
 #include "platform/ui/error.h"
 #include "stations/StationFile.h"
+#include "tests/support/temp_env.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,10 +9,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
-
-#include <csignal>
 
 namespace {
 
@@ -80,8 +77,7 @@ TEST(StationFile, EmptyListsWriteAnEmptyFile) {
     EXPECT_EQ(QFileInfo(path).size(), 0);
 }
 
-// A failed write must keep the user's old list whole (the file used to be truncated first). A
-// file-size limit makes the write fail part-way, as a full disk does, even for root.
+// A failed write must keep the user's old list whole (the file used to be truncated first).
 TEST(StationFile, AFailedWriteKeepsTheOldFileIntact) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Player.dll"));
@@ -97,15 +93,10 @@ TEST(StationFile, AFailedWriteKeepsTheOldFileIntact) {
         names.append(QStringLiteral("Station %1").arg(i));
         urls.append(QStringLiteral("http://example.invalid/%1").arg(i));
     }
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    EXPECT_THROW(WriteStationFile(path, names, urls), platform::Error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    {
+        const testing_support::FileSizeLimit limit(64 * 1024);
+        EXPECT_THROW(WriteStationFile(path, names, urls), platform::Error);
+    }
 
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), before);
