@@ -29,7 +29,7 @@ extern char** environ;
 
 namespace {
 
-class LabelCaption final : public recording::StatusLabel {
+class LabelCaption final : public StatusLabel {
   public:
     explicit LabelCaption(QLabel* label) : label_(label) {}
     void setCaption(const QString& text) override { label_->setText(text); }
@@ -56,7 +56,7 @@ int recordSide(int seconds, const QString& folder) {
     platform::WaveAudioOptions options;
     options.tempFolder = folder;
     platform::registerWaveAudio(mci, options);
-    recording::ModRecorder recorder(mci, boxes, caption, folder);
+    ModRecorder recorder(mci, boxes, caption, folder);
     recorder.RecordFileName = QStringLiteral("Recorded_bench");
     recorder.RecordRateIndex = 7;
     recorder.RecordSampleRate = QStringLiteral("48000");

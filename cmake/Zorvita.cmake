@@ -5,6 +5,12 @@ target_compile_definitions(zorvita_options INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_KEYWORDS QT_NO_FOREACH
     QT_NO_URL_CAST_FROM_STRING QT_USE_QSTRINGBUILDER)
 
+if(ZORVITA_FUZZ)
+    # Every library is instrumented for coverage, not just the fuzz entry points.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(ZORVITA_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)

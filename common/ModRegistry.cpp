@@ -151,12 +151,14 @@ QString EncodeStationLine(const QString& text) {
         const int c = static_cast<unsigned char>(b);
         const double m = roundEven((c + k) / 2.0 * 33.0);
         const int v = static_cast<int>(roundEven(m / 10.0));
-        const QString group =
-            QString::number(k) + QStringLiteral("%1").arg(v, 3, 10, QLatin1Char('0'));
-        if (group.size() != 5) {
+        // A group that would not come out at exactly five digits spoils the whole line.
+        if (k < 10 || k > 99 || v < 0 || v > 999) {
             return QStringLiteral("0");
         }
-        out += group;
+        const char16_t group[5] = {char16_t(u'0' + k / 10), char16_t(u'0' + k % 10),
+                                   char16_t(u'0' + v / 100), char16_t(u'0' + v / 10 % 10),
+                                   char16_t(u'0' + v % 10)};
+        out.append(reinterpret_cast<const QChar*>(group), 5);
     }
     return out;
 }

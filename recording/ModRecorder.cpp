@@ -11,8 +11,6 @@
 #include <array>
 #include <cmath>
 
-namespace recording {
-
 namespace {
 
 constexpr int kCommandReplyChars = 1024;
@@ -189,5 +187,3 @@ int ModRecorder::SizeEstimatePercent(int index) {
     }
     return static_cast<int>(std::lround(kStored[static_cast<std::size_t>(index)]));
 }
-
-}  // namespace recording

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recording/ShowSavingProgress.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -8,17 +10,6 @@ namespace platform {
 class Mci;
 class MessageBoxes;
 }  // namespace platform
-
-namespace recording {
-
-// The one-line status label the recorder writes into (the main window's `LblMessage`).
-class StatusLabel {
-  public:
-    virtual ~StatusLabel() = default;
-    virtual void setCaption(const QString& text) = 0;
-    // Draws the label at once, for long actions that keep the event loop from doing it.
-    virtual void repaintNow() = 0;
-};
 
 // Records what the sound card plays into "<RecordFileName>.tmp" in the application folder through
 // the wave-audio device "recsound". The record flow sets the file name and rate, calls
@@ -70,5 +61,3 @@ class ModRecorder {
     QString appFolder_;
     int statusIntervalMs_ = kStatusIntervalMs;
 };
-
-}  // namespace recording

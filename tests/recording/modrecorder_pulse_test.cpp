@@ -13,7 +13,7 @@
 
 namespace {
 
-class TimedLabel final : public recording::StatusLabel {
+class TimedLabel final : public StatusLabel {
   public:
     void setCaption(const QString& text) override {
         if (captions.isEmpty()) {
@@ -42,7 +42,7 @@ TEST(ModRecorderRecording, RecordsTheToneIntoAnApplicationFolderWithBlanks) {
     platform::registerWaveAudio(mci, options);
     testing_support::ScriptedMessageBoxes boxes;
     TimedLabel label;
-    recording::ModRecorder recorder(mci, boxes, label, appFolder);
+    ModRecorder recorder(mci, boxes, label, appFolder);
     recorder.RecordFileName = QStringLiteral("Recorded_081226150000");
     recorder.RecordRateIndex = 3;
     recorder.RecordSampleRate = QStringLiteral("22050");

@@ -14,8 +14,6 @@
 
 namespace {
 
-using recording::ModRecorder;
-
 // Answers every command with success unless told otherwise, and keeps the commands in order.
 class FakeMci final : public platform::Mci {
   public:
@@ -39,7 +37,7 @@ class FakeMci final : public platform::Mci {
     QStringList sent;
 };
 
-class FakeLabel final : public recording::StatusLabel {
+class FakeLabel final : public StatusLabel {
   public:
     void setCaption(const QString& text) override { captions.append(text); }
     void repaintNow() override {}

@@ -26,6 +26,21 @@ class TempFolderTest : public ::testing::Test {
     platform::SettingsStore settings_;
 };
 
+// While alive, writes that would grow a file beyond `bytes` fail as on a full disk (even for
+// root, who ignores folder permissions).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    unsigned long savedCur_ = 0;
+    unsigned long savedMax_ = 0;
+    void (*savedHandler_)(int) = nullptr;
+};
+
 // Runs a helper binary built beside the tests, returns its exit code (-1 when it did not finish).
 int runHelper(const QString& program, const QStringList& args, int timeoutMs = 30000,
               QByteArray* output = nullptr);

@@ -1,0 +1,274 @@
+#include "recording/WAVToMP3.h"
+#include "recording/cLameEncoder.h"
+
+#include "platform/ui/error.h"
+#include "platform/ui/report_error.h"
+#include "recording/ShowSavingProgress.h"
+#include "tests/recording/wav_files.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/temp_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+
+class RecordingLabel final : public StatusLabel {
+  public:
+    void setCaption(const QString& text) override { caption_ = text; }
+    void repaintNow() override { captions.push_back(caption_); }
+    // The percentages shown, in order.
+    std::vector<int> percents() const {
+        std::vector<int> out;
+        for (const QString& c : captions) {
+            out.push_back(
+                c.mid(QStringLiteral("Saving MP3 File..........").size()).chopped(1).toInt());
+        }
+        return out;
+    }
+    std::vector<QString> captions;
+
+  private:
+    QString caption_;
+};
+
+// Sets an environment variable for one test.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) { ::setenv(name, value, 1); }
+    ~ScopedEnv() { ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+};
+
+// Conversions through the stand-in library, whose output is the log of blocks handed over.
+class ConvertWithFakeTest : public TempFolderTest {
+  protected:
+    QString wav(std::int64_t frames) {
+        const QString file = path(QStringLiteral("rec.tmp"));
+        EXPECT_TRUE(writeFile(file, waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                              riffChunk("data", countingFrames(frames))})));
+        return file;
+    }
+
+    // The sample counts of the blocks in the log, and whether it ended with the flush.
+    std::vector<std::uint32_t> blocks(bool* flushed = nullptr) {
+        QByteArray log = readFile(mp3);
+        if (flushed != nullptr) {
+            *flushed = log.endsWith("END!");
+        }
+        if (log.endsWith("END!")) {
+            log.chop(4);
+        }
+        std::vector<std::uint32_t> out(static_cast<std::size_t>(log.size() / 4));
+        std::memcpy(out.data(), log.constData(), out.size() * 4);
+        return out;
+    }
+
+    std::unique_ptr<cLameEncoder> encoder(
+        const QString& appFolder = QStringLiteral(ZORVITA_FAKE_APP_DIR)) {
+        auto e = std::make_unique<cLameEncoder>(appFolder, QStringLiteral("44100"), boxes, label);
+        e->setMP3File(mp3);
+        return e;
+    }
+
+    ScriptedMessageBoxes boxes;
+    RecordingLabel label;
+    const QString mp3 = path(QStringLiteral("rec.mp3"));
+};
+
+TEST_F(ConvertWithFakeTest, EveryBlockIsEncodedTheLastWithExactlyItsSamples) {
+    auto e = encoder();
+    e->setWavFile(wav(2 * 1152 + 500));
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
+    e->Progress = [&](std::int64_t done, std::int64_t total, bool&) {
+        progress.emplace_back(done, total);
+    };
+    EXPECT_EQ(e->Encode(), QString());
+    bool flushed = false;
+    EXPECT_EQ(blocks(&flushed), (std::vector<std::uint32_t>{2304, 2304, 1000}));
+    EXPECT_TRUE(flushed);
+    const std::int64_t total = (2 * 1152 + 500) * 2;
+    EXPECT_EQ(progress, (std::vector<std::pair<std::int64_t, std::int64_t>>{
+                            {2304, total}, {4608, total}, {total, total}, {total, total}}));
+    // 2304 * 70 / 5608 = 28.76, 4608 * 70 / 5608 = 57.52.
+    EXPECT_EQ(label.percents(), (std::vector<int>{49, 78, 90, 95, 98, 100}));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(ConvertWithFakeTest, AWavShorterThanOneBlockIsEncodedWhole) {
+    auto e = encoder();
+    e->setWavFile(wav(300));
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(blocks(), (std::vector<std::uint32_t>{600}));
+    EXPECT_EQ(label.percents(), (std::vector<int>{90, 95, 98, 100}));
+}
+
+TEST_F(ConvertWithFakeTest, AnEmptyRecordingOnlyFlushes) {
+    auto e = encoder();
+    e->setWavFile(wav(0));
+    EXPECT_EQ(e->Encode(), QString());
+    bool flushed = false;
+    EXPECT_TRUE(blocks(&flushed).empty());
+    EXPECT_TRUE(flushed);
+    EXPECT_EQ(label.percents(), (std::vector<int>{95, 98, 100}));
+}
+
+TEST_F(ConvertWithFakeTest, ProgressOfAThousandBlocks) {
+    auto e = encoder();
+    e->setWavFile(wav(1000 * 1152));
+    EXPECT_EQ(e->Encode(), QString());
+    const std::vector<int> p = label.percents();
+    ASSERT_EQ(p.size(), 1003u);
+    EXPECT_EQ(p[0], 20);
+    EXPECT_EQ(p[499], 55);
+    EXPECT_EQ(p[998], 90);
+    EXPECT_EQ(p[999], 90);
+    EXPECT_EQ(std::vector<int>(p.end() - 3, p.end()), (std::vector<int>{95, 98, 100}));
+    EXPECT_EQ(blocks().size(), 1000u);
+}
+
+TEST_F(ConvertWithFakeTest, ARecordingOfMoreThanSixMinutesReachesTheEnd) {
+    // 6.5 minutes at 44100 as a sparse file: silence costs no disk.
+    const std::int64_t frames = 44100LL * 390;
+    const QString file = path(QStringLiteral("long.tmp"));
+    QByteArray header =
+        waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)), riffChunk("data", QByteArray())});
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * 4);
+    std::memcpy(header.data() + header.size() - 4, &dataBytes, 4);
+    const std::uint32_t riffBytes = dataBytes + static_cast<std::uint32_t>(header.size()) - 8;
+    std::memcpy(header.data() + 4, &riffBytes, 4);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(header);
+        ASSERT_TRUE(f.resize(header.size() + frames * 4));
+    }
+    auto e = encoder();
+    e->setWavFile(file);
+    std::int64_t last = 0;
+    e->Progress = [&](std::int64_t done, std::int64_t, bool&) { last = done; };
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(last, frames * 2);
+    const std::vector<int> p = label.percents();
+    EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+    EXPECT_EQ(p.front(), 20);
+    EXPECT_EQ(p[p.size() - 4], 90);
+    EXPECT_EQ(p.back(), 100);
+}
+
+TEST_F(ConvertWithFakeTest, CancelStopsBeforeTheNextBlockAndRemovesTheMp3) {
+    auto e = encoder();
+    e->setWavFile(wav(10 * 1152));
+    int calls = 0;
+    e->Progress = [&](std::int64_t, std::int64_t, bool& cancel) { cancel = ++calls == 3; };
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(calls, 3);
+    EXPECT_FALSE(QFileInfo::exists(mp3));
+    EXPECT_EQ(label.percents(), (std::vector<int>{27, 34, 41, 95, 98, 100}));
+}
+
+TEST_F(ConvertWithFakeTest, LibraryResultsAreShownAndTheConversionGoesOn) {
+    const ScopedEnv env("ZV_FAKE_ENCODE", "5");
+    auto e = encoder();
+    e->setWavFile(wav(1152 + 1));
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(blocks().size(), 2u);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    for (const auto& box : boxes.shown()) {
+        EXPECT_EQ(box.text, QStringLiteral("Buffer is too small"));
+        EXPECT_EQ(box.icon(), platform::MsgCritical);
+        EXPECT_EQ(box.caption, platform::kAppTitle);
+    }
+}
+
+TEST_F(ConvertWithFakeTest, UnknownResultsGiveAnEmptyBox) {
+    const ScopedEnv env("ZV_FAKE_ENCODE", "77");
+    auto e = encoder();
+    e->setWavFile(wav(10));
+    EXPECT_EQ(e->Encode(), QString());
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, QString());
+}
+
+TEST_F(ConvertWithFakeTest, AFailedInitShowsItsResultThenNoEngine) {
+    const ScopedEnv env("ZV_FAKE_INIT", "2");
+    const QString file = wav(10);
+    WAVToMP3 conversion(QStringLiteral(ZORVITA_FAKE_APP_DIR), QStringLiteral("44100"), boxes,
+                        label);
+    EXPECT_EQ(conversion.CreateWAVtoMP3(file, mp3, true), QStringLiteral("lameConvert"));
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Invalid Format Parameters"));
+    EXPECT_EQ(boxes.shown()[1].text, QStringLiteral("Lame engine not initialised"));
+    EXPECT_TRUE(QFileInfo::exists(file));
+}
+
+TEST_F(ConvertWithFakeTest, AMissingLibraryOnlySaysNoEngine) {
+    const QString file = wav(10);
+    const QString emptyApp = path(QStringLiteral("app"));
+    ASSERT_TRUE(QDir().mkpath(emptyApp));
+    WAVToMP3 conversion(emptyApp, QStringLiteral("44100"), boxes, label);
+    EXPECT_EQ(conversion.CreateWAVtoMP3(file, mp3, true), QStringLiteral("lameConvert"));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Lame engine not initialised"));
+    EXPECT_EQ(boxes.shown()[0].icon(), platform::MsgCritical);
+    EXPECT_TRUE(QFileInfo::exists(file));
+    EXPECT_FALSE(QFileInfo::exists(mp3));
+    EXPECT_TRUE(label.captions.empty());
+}
+
+TEST_F(ConvertWithFakeTest, ReaderErrorsComeBackAsTheConversionsOwn) {
+    auto e = encoder();
+    // A name that does not exist is not taken: the reader stays closed.
+    e->setWavFile(path(QStringLiteral("missing.tmp")));
+    EXPECT_EQ(e->WavFile(), QString());
+    try {
+        e->Encode();
+        ADD_FAILURE() << "no error";
+    } catch (const platform::Error& err) {
+        EXPECT_EQ(err.number(), 29676);
+        EXPECT_EQ(err.source(), platform::programName() + QStringLiteral(".lameConvert"));
+        EXPECT_EQ(err.description(), QStringLiteral("No Wave File Open"));
+    }
+
+    const QString mono = path(QStringLiteral("mono.tmp"));
+    writeFile(mono, waveFile({riffChunk("fmt ", pcmFormat(1, 44100, 16)),
+                              riffChunk("data", QByteArray(40, 0))}));
+    WAVToMP3 conversion(QStringLiteral(ZORVITA_FAKE_APP_DIR), QStringLiteral("44100"), boxes,
+                        label);
+    EXPECT_EQ(conversion.CreateWAVtoMP3(mono, mp3, true),
+              QStringLiteral("Only stereo 16 bit wave files supported."));
+    EXPECT_TRUE(QFileInfo::exists(mono));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(ConvertWithFakeTest, TheWavIsRemovedOnlyAfterSuccessAndWhenAsked) {
+    WAVToMP3 keep(QStringLiteral(ZORVITA_FAKE_APP_DIR), QStringLiteral("44100"), boxes, label);
+    const QString file = wav(100);
+    EXPECT_EQ(keep.CreateWAVtoMP3(file, mp3, false), QString());
+    EXPECT_TRUE(QFileInfo::exists(file));
+    WAVToMP3 remove(QStringLiteral(ZORVITA_FAKE_APP_DIR), QStringLiteral("44100"), boxes, label);
+    EXPECT_EQ(remove.CreateWAVtoMP3(file, mp3, true), QString());
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(blocks().size(), 1u);
+}
+
+TEST(ShowSavingProgressTest, CaptionThenRepaint) {
+    RecordingLabel label;
+    ShowSavingProgress(label, 42);
+    EXPECT_EQ(label.captions, std::vector<QString>{QStringLiteral("Saving MP3 File..........42%")});
+}
+
+}  // namespace
