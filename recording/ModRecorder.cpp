@@ -17,8 +17,8 @@ constexpr int kCommandReplyChars = 1024;
 constexpr int kStatusReplyChars = 255;
 constexpr int kErrorTextChars = 1024;
 
-// The number at the start of a text, as a number-reading routine of the time does it: leading
-// blanks skipped, digits with one decimal point, 0 when there is none.
+// The number a reply starts with (leading blanks skipped, digits with at most one decimal point),
+// 0 when there is none: replies may carry text after the number, or be empty after a failure.
 double leadingNumber(const QString& text) {
     int i = 0;
     while (i < text.size() && text[i].isSpace()) {
@@ -128,6 +128,7 @@ void ModRecorder::StopRecording() {
                  QStringLiteral("Error (save)"));
     ReadRecordingFormat();
     sendReported(QStringLiteral("close recsound"), QStringLiteral("Error (close)"));
+    // Releases anything still open; there is nothing to report either way.
     mci_.mciSendString(QStringLiteral("close all"));
     PatchWaveHeader();
 }

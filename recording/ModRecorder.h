@@ -17,7 +17,7 @@ class MessageBoxes;
 // clears RecordingActive and calls StopRecording.
 class ModRecorder {
   public:
-    static constexpr int kStatusIntervalMs = 200;
+    static constexpr int kStatusIntervalMs = 250;
 
     ModRecorder(platform::Mci& mci, platform::MessageBoxes& boxes, StatusLabel& label,
                 QString appFolder);

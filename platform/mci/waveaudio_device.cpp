@@ -19,7 +19,7 @@ namespace platform {
 
 namespace {
 
-constexpr int kCaptureLatencyMs = 50;
+constexpr int kCaptureLatencyMs = 250;
 constexpr int kDrainMs = 3000;
 constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::size_t kWriteBatch = 64 << 10;
@@ -510,12 +510,19 @@ class WaveAudioDevice final : public MciDevice {
         return MciOk;
     }
 
+    unsigned long ensureFile() {
+        unsigned long rc = MciOk;
+        if (!file_) {
+            file_ = CaptureFile::create(folder(), options_.maxDataBytes, blockAlign(), &rc);
+        }
+        return rc;
+    }
+
     // A file that was saved by linking is the saved file itself: go on in a copy of it.
     unsigned long prepareFile() {
         unsigned long rc = MciOk;
         if (!file_) {
-            file_ = CaptureFile::create(folder(), options_.maxDataBytes, blockAlign(), &rc);
-            return rc;
+            return ensureFile();
         }
         if (!linked_) {
             return MciOk;
@@ -555,7 +562,7 @@ class WaveAudioDevice final : public MciDevice {
 
     unsigned long save(const QString& path) {
         endCapture();
-        const unsigned long rc = prepareFile();
+        const unsigned long rc = ensureFile();
         if (rc != MciOk) {
             return rc;
         }

@@ -185,6 +185,9 @@ TEST_F(WaveAudioDeviceTest, RecordsCountsAndSavesAWaveFileUnderANameWithBlanks) 
     const QString saved = path(QStringLiteral("a folder/first take.tmp"));
     ASSERT_EQ(send(QStringLiteral("save rec \"") + saved + QLatin1Char('"')), MciOk);
     EXPECT_EQ(expectWave(saved, 2, 22050, 88200), first);
+    const QString same = path(QStringLiteral("a folder/same take.tmp"));
+    ASSERT_EQ(send(QStringLiteral("save rec \"") + same + QLatin1Char('"')), MciOk);
+    EXPECT_EQ(expectWave(same, 2, 22050, 88200), first);
 
     // Recording on after a save appends, and leaves the saved file as it was.
     ASSERT_EQ(send(QStringLiteral("record rec")), MciOk);
