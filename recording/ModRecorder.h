@@ -27,7 +27,7 @@ class ModRecorder {
     std::int32_t RecordBytesPerSec = 0;  // of the saved recording, from ReadRecordingFormat
     QString RecordFileName;              // "Recorded_ddmmyyhhmmss", no folder, no extension
     std::int16_t RecordRateIndex = 7;    // 0..7, the chosen rate's position (11025 ... 48000)
-    QString RecordSampleRate;            // the chosen rate as text, e.g. "44100"
+    QString RecordSampleRate = QStringLiteral("48000");  // the chosen rate as text
 
     // Opens the device, sets the format, starts recording and waits, running a status pass every
     // kStatusIntervalMs in a local event loop, until RecordingActive is cleared.

@@ -80,6 +80,7 @@ TEST(PulseUnreachable, FailsClearlyInsteadOfWaiting) {
     QTemporaryDir dir;
     QLocalServer silent;
     ASSERT_TRUE(silent.listen(dir.filePath(QStringLiteral("silent"))));
+    const bool hadServer = qEnvironmentVariableIsSet("PULSE_SERVER");
     const QByteArray before = qgetenv("PULSE_SERVER");
     QString error;
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir.filePath(QStringLiteral("missing"))));
@@ -96,7 +97,11 @@ TEST(PulseUnreachable, FailsClearlyInsteadOfWaiting) {
     platform::registerWaveAudio(mci);
     EXPECT_EQ(mci.mciSendString(QStringLiteral("open new type waveaudio alias rec")),
               platform::MciErrWaveInputUnavailable);
-    qputenv("PULSE_SERVER", before);
+    if (hadServer) {
+        qputenv("PULSE_SERVER", before);
+    } else {
+        qunsetenv("PULSE_SERVER");
+    }
 }
 
 // Records the tone the null output plays through the command strings, for about two seconds,
