@@ -269,10 +269,20 @@ void FrmFM::CreateManagePanel() {
     LstURLS_ = listBox(panel, "LstURLS");
     LstURLS_->hide();
 
-    const auto command = [panel](const char* name, const QString& caption) {
+    // The command buttons carry their own look; the sheet is set on each button only, so the
+    // skin's colours of the panel and its list stay in force.
+    const QString look = QStringLiteral(
+        "QPushButton { color: white; border: 1px solid #DCE2EE; border-radius: 6px;"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3D5FC0, stop:0.5 #1C3F9A,"
+        " stop:1 #0B183D); font-weight: bold; }"
+        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+        " stop:0 #FF4A4F, stop:0.5 #C8161E, stop:1 #7E0B12); }"
+        "QPushButton:pressed { background: #7E0B12; }");
+    const auto command = [panel, &look](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, panel);
         b->setObjectName(QString::fromLatin1(name));
         b->setCursor(Qt::PointingHandCursor);
+        b->setStyleSheet(look);
         return b;
     };
     CmdNew_ = command("CmdNew", QStringLiteral("Add Station"));
@@ -280,14 +290,6 @@ void FrmFM::CreateManagePanel() {
     cmdUp_ = command("cmdUp", QStringLiteral("Move Up"));
     CmdDown_ = command("CmdDown", QStringLiteral("Move Down"));
     CmdLive_ = command("CmdLive", QStringLiteral("Update from Web"));
-    panel->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; border: 1px solid #DCE2EE; border-radius: 6px;"
-        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3D5FC0, stop:0.5 #1C3F9A,"
-        " stop:1 #0B183D); font-weight: bold; }"
-        "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #FF4A4F, stop:0.5 #C8161E, stop:1 #7E0B12); }"
-        "QPushButton:pressed { background: #7E0B12; }"));
-
     PicManageOK_ = pictureBox(panel, "PicManageOK");
     PicManageOKRoll_ = rolloverTwin(panel, "PicManageOKRoll");
 }
@@ -713,12 +715,16 @@ void FrmFM::mnuClose_Click() {
 }
 
 // Dragging the window by any part of its own surface, with any mouse button.
-void FrmFM::mousePressEvent(QMouseEvent* event) {
+void FrmFM::Form_MouseDown() {
     platform::trapErrors(boxes_, [this] {
         if (QWindow* window = windowHandle()) {
             window->startSystemMove();
         }
     });
+}
+
+void FrmFM::mousePressEvent(QMouseEvent* event) {
+    Form_MouseDown();
     event->accept();
 }
 

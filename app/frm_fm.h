@@ -53,6 +53,7 @@ class FrmFM final : public QWidget {
     void Form_QueryUnload();
 
     // Handlers of the controls, named after them.
+    void Form_MouseDown();
     void PicClose_Click();
     void mnuClose_Click();
     void PicSettings_Click();

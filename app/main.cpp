@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
             std::_Exit(0);
         },
         {},
+        {},
     };
     const app::MainResult started = app::Main(services);
     if (!started.window) {

@@ -56,6 +56,9 @@ MainResult Main(MainServices& s) {
         try {
             result.window = std::make_unique<FrmFM>(s.boxes, s.settings, s.registry, s.shell,
                                                     s.appFolder, s.endProgram);
+            if (s.composeWindow) {
+                s.composeWindow(*result.window);
+            }
             result.window->Form_Load();
         } catch (const std::exception& e) {
             // The player's creation fails naming its library when the player is not installed.

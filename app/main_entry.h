@@ -36,6 +36,9 @@ struct MainServices {
     std::function<void()> endProgram;
     // Shows the recording-help window, modeless.
     std::function<void()> showHelpWindow;
+    // Gives the new main window its subsystems (player, stations, news, ...), before its load
+    // sequence runs. A failure that names "wmp.dll" means the media player cannot be created.
+    std::function<void(FrmFM&)> composeWindow;
 };
 
 struct MainResult {

@@ -1,5 +1,6 @@
 #include "skins/picture_box.h"
 
+#include <QAbstractButton>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -52,11 +53,15 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     Q_EMIT MouseMove(event->buttons(), event->position().toPoint());
 }
 
+// Option buttons and check boxes draw their indicator with the base and text colours; those are
+// left alone so the indicator stays visible whatever the skin's colours.
 void applyBackColor(QWidget& control, const QColor& colour) {
     QPalette pal = control.palette();
     pal.setColor(QPalette::Window, colour);
-    pal.setColor(QPalette::Base, colour);
     pal.setColor(QPalette::Button, colour);
+    if (qobject_cast<QAbstractButton*>(&control) == nullptr) {
+        pal.setColor(QPalette::Base, colour);
+    }
     control.setPalette(pal);
     control.setAutoFillBackground(true);
 }
@@ -64,8 +69,10 @@ void applyBackColor(QWidget& control, const QColor& colour) {
 void applyForeColor(QWidget& control, const QColor& colour) {
     QPalette pal = control.palette();
     pal.setColor(QPalette::WindowText, colour);
-    pal.setColor(QPalette::Text, colour);
     pal.setColor(QPalette::ButtonText, colour);
+    if (qobject_cast<QAbstractButton*>(&control) == nullptr) {
+        pal.setColor(QPalette::Text, colour);
+    }
     control.setPalette(pal);
 }
 

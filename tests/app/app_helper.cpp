@@ -3,9 +3,10 @@
 //   app_helper main <application folder> <instance name>
 //       Starts the program as Main does, with message boxes printed to stdout instead of shown.
 //       Prints "ready" once the main window is up and keeps running until killed.
-//   app_helper screenshot <application folder> <output.png> [settings|about]
+//   app_helper screenshot <application folder> <output.png> [settings|manage|about]
 //       Opens the main window, optionally with a panel open, and saves what the screen shows of
 //       it (under an X server, the shaped window over the desktop).
+#include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
 #include "platform/registry/registry.h"
@@ -53,6 +54,7 @@ int runMain(const QString& appFolder, const QString& instanceName) {
                                    std::fflush(stdout);
                                    std::_Exit(3);
                                },
+                               {},
                                {}};
     const app::MainResult started = app::Main(services);
     if (!started.window) {
@@ -81,6 +83,14 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     if (panel == QLatin1String("settings")) {
         window.PicSettings_Click();
         window.OptSampleRate(6)->setChecked(true);
+    } else if (panel == QLatin1String("manage")) {
+        window.PicSettings_Click();
+        window.PicManageStations()->show();
+        for (int i = 0; i < window.LstStations()->count(); ++i) {
+            window.LstManageStations()->addItem(window.LstStations()->item(i)->text());
+        }
+        window.LstManageStations()->setCurrentRow(0);
+        window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
     }

@@ -36,7 +36,8 @@ class MainTest : public AppFolderTest {
                                  instance,
                                  appFolder(),
                                  [this] { ++endCalls; },
-                                 [this] { ++helpShown; }};
+                                 [this] { ++helpShown; },
+                                 {}};
     }
     int helpShown = 0;
 };
@@ -100,6 +101,40 @@ TEST_F(MainTest, SecondInstanceInTheSameProcessIsRefusedWithTheMessage) {
     EXPECT_EQ(boxes.shown()[0].text, kSecondInstanceText);
     EXPECT_EQ(boxes.shown()[0].style, platform::MsgInformation);
     EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(helpShown, 0);
+}
+
+TEST_F(MainTest, PlayerThatCannotBeCreatedGetsItsOwnMessageAndEndsTheProgram) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    s.composeWindow = [](app::FrmFM&) {
+        throw platform::Error(429, QStringLiteral("Zorvita"),
+                              QStringLiteral("Cannot load wmp.dll: no media player"));
+    };
+    const app::MainResult result = app::Main(s);
+    EXPECT_FALSE(result.window);
+    EXPECT_EQ(endCalls, 1);
+    EXPECT_EQ(helpShown, 0);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].caption,
+              QStringLiteral("Windows Media Player version 9 or above not found !"));
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(
+        QStringLiteral("Windows Media Player version 9 or above was not found on your machine.")));
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("\r\n\r\nDownload Link :\r\n")));
+}
+
+TEST_F(MainTest, OtherFailuresWhileCreatingTheWindowGetTheStandardReport) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    s.composeWindow = [](app::FrmFM&) {
+        throw platform::Error(7, QStringLiteral("Zorvita"), QStringLiteral("Out of memory"));
+    };
+    app::Main(s);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Out of memory"));
+    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(endCalls, 0);
     EXPECT_EQ(helpShown, 0);
 }
 
