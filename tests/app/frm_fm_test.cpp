@@ -163,7 +163,8 @@ TEST_F(FrmFMTest, HiddenFilesAndFoldersDoNotCountAsRequiredFiles) {
     ASSERT_TRUE(QFile::remove(appFolder() + QStringLiteral("/Skin.dll")));
     ASSERT_TRUE(QDir().mkpath(appFolder() + QStringLiteral("/Skin.dll")));
     boxes.clear();
-    w->Form_Load();
+    auto next = makeWindow();
+    next->Form_Load();
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_TRUE(boxes.shown()[0].text.contains(appFolder() + QStringLiteral("/Skin.dll")));
 }
@@ -287,6 +288,23 @@ TEST_F(FrmFMTest, ChoosingAnotherSkinRunsTheWholeLoadSequenceAgain) {
     EXPECT_EQ(w->RecordSampleRate(), QStringLiteral("32000"));
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(endCalls, 0);
+}
+
+// The window is the program's only one: rebuilding it for a new skin must not end the running
+// program the way closing the last window does.
+TEST_F(FrmFMTest, ReloadingForANewSkinKeepsTheProgramRunning) {
+    ASSERT_TRUE(QDir().mkpath(appFolder() + QStringLiteral("/Skins/Night")));
+    createFile(QStringLiteral("Skins/Night/Settings.ini"));
+    auto w = makeWindow();
+    w->Form_Load();
+    QTimer::singleShot(0, w.get(), [&] {
+        w->LstSkins()->setCurrentRow(1);
+        w->PicOK_Click();
+        QTimer::singleShot(200, w.get(), [] { QCoreApplication::exit(7); });
+    });
+    EXPECT_EQ(QCoreApplication::exec(), 7);
+    EXPECT_EQ(w->loadCount(), 2);
+    EXPECT_TRUE(w->isVisible());
 }
 
 TEST_F(FrmFMTest, NewsSettingDrivesTheCheckBoxAndTheHeadlineStrip) {
