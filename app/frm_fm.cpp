@@ -199,6 +199,7 @@ void FrmFM::CreateControls() {
     connect(PicClose_, &skins::PictureBox::Click, this, &FrmFM::PicClose_Click);
     connect(PicSettings_, &skins::PictureBox::Click, this, &FrmFM::PicSettings_Click);
     connect(PicOK_, &skins::PictureBox::Click, this, &FrmFM::PicOK_Click);
+    connect(LblShowNews_, &ClickLabel::Click, this, &FrmFM::LblShowNews_Click);
     connect(LstStations_, &QListWidget::currentRowChanged, this, &FrmFM::LstStations_Click);
     connect(mnuClose_, &QAction::triggered, this, &FrmFM::mnuClose_Click);
 }
@@ -799,6 +800,11 @@ void FrmFM::PicOK_Click() {
         }
     });
     ignoreErrors([] { platform::doEvents(); });
+}
+
+// The caption toggles its check box; nothing is saved until OK.
+void FrmFM::LblShowNews_Click() {
+    platform::ignoreErrors([this] { ChkNews_->setChecked(!ChkNews_->isChecked()); });
 }
 
 void FrmFM::Reload() {

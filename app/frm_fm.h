@@ -58,6 +58,7 @@ class FrmFM final : public QWidget {
     void mnuClose_Click();
     void PicSettings_Click();
     void PicOK_Click();
+    void LblShowNews_Click();
     void LstStations_Click();
 
     // Names of the required files, in the order they are tested.

@@ -317,7 +317,10 @@ TEST_F(FrmFMTest, NewsSettingDrivesTheCheckBoxAndTheHeadlineStrip) {
     EXPECT_TRUE(w->TmrNewsSlide()->isActive());
 
     w->PicSettings_Click();
-    w->ChkNews()->setChecked(false);
+    QTest::mouseClick(w->LblShowNews(), Qt::LeftButton);
+    EXPECT_FALSE(w->ChkNews()->isChecked());
+    // Toggling alone saves nothing.
+    EXPECT_EQ(setting(QStringLiteral("News"), QStringLiteral("Show")), QStringLiteral("1"));
     w->PicOK_Click();
     EXPECT_EQ(setting(QStringLiteral("News"), QStringLiteral("Show")), QStringLiteral("0"));
     EXPECT_FALSE(w->LblNews()->isVisible());
