@@ -7,6 +7,7 @@
 #include "platform/ui/report_error.h"
 #include "tests/app/app_folder.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -202,6 +203,20 @@ TEST_F(TwoProcesses, SecondInstanceShowsTheMessageAndLeavesTheFirstRunning) {
 
     first.kill();
     first.waitForFinished(30000);
+}
+
+TEST_F(TwoProcesses, MissingRequiredFileEndsTheProgramRightAfterItsWarning) {
+    ASSERT_TRUE(QFile::remove(appFolder() + QStringLiteral("/Encoder.dll")));
+    QProcess program;
+    program.setProcessEnvironment(environment());
+    program.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), uniqueName()});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith(QStringLiteral("box 48 Velmo's Online Radio\n"))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(appFolder() + QStringLiteral("/Encoder.dll\r\n")));
+    // Nothing after the warning: not the help window, not the event loop.
+    EXPECT_TRUE(out.endsWith(QStringLiteral("\nended\n"))) << qPrintable(out);
+    EXPECT_EQ(program.exitCode(), 3);
 }
 
 }  // namespace
