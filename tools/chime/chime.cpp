@@ -86,7 +86,8 @@ bool encode(const std::vector<short>& pcm, const std::string& outPath) {
     if (lame_set_in_samplerate(lame.get(), kRate) < 0 ||
         lame_set_num_channels(lame.get(), kChannels) < 0 || lame_set_brate(lame.get(), 128) < 0 ||
         lame_set_quality(lame.get(), 2) < 0 || lame_set_mode(lame.get(), JOINT_STEREO) < 0 ||
-        lame_init_params(lame.get()) < 0) {
+        // A constant-rate clip needs no seek-table frame; without it the clip starts with sound.
+        lame_set_bWriteVbrTag(lame.get(), 0) < 0 || lame_init_params(lame.get()) < 0) {
         return fail("the encoder refused its settings");
     }
     const int frames = static_cast<int>(pcm.size() / kChannels);
