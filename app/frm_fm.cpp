@@ -447,37 +447,11 @@ void FrmFM::LoadDesign() {
     PicCloseW_->move(PicOK_->pos());
 
     // Colours.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             LstStations_, PicNews_, PicLists_, PicCount_, LstSkins_, LblTot_, LstManageStations_,
-             PicManageStations_, PicManageStationsHolder_}) {
+    for (QWidget* w : backColorTargets()) {
         skins::applyBackColor(*w, skins::kBuiltinBackColor);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{LblMoreSkins_,
-                                                      LblNews_,
-                                                      LstStations_,
-                                                      LblMessage_,
-                                                      LblCnt_,
-                                                      LblTot_,
-                                                      LstSkins_,
-                                                      LstManageStations_,
-                                                      LblRecSetting_,
-                                                      LblSkinHead_,
-                                                      LblRecMsg_,
-                                                      LblShowNews_,
-                                                      LblManageStations_,
-                                                      LbldownloadSkins_,
-                                                      LblName_,
-                                                      LblDesig_,
-                                                      LblDesigned_,
-                                                      LblAdd_,
-                                                      LblEmail_,
-                                                      LblURL_,
-                                                      LblFaq_}) {
+    for (QWidget* w : foreColorTargets()) {
         skins::applyForeColor(*w, skins::kBuiltinForeColor);
-    }
-    for (QRadioButton* option : OptSampleRate_) {
-        skins::applyBackColor(*option, skins::kBuiltinBackColor);
-        skins::applyForeColor(*option, skins::kBuiltinForeColor);
     }
     for (QListWidget* list : {LstStations_, LstSkins_, LstManageStations_}) {
         QPalette pal = list->palette();
@@ -520,6 +494,41 @@ void FrmFM::LoadDesign() {
     MnuPause_->setText(QStringLiteral("Stop"));
     setWindowIcon(Flash_.at(6));
     BackPic_->lower();
+}
+
+std::vector<QWidget*> FrmFM::backColorTargets() const {
+    std::vector<QWidget*> targets = {
+        LstStations_,       LstSkins_,          LblTot_,
+        LstManageStations_, PicNews_,           PicLists_,
+        PicCount_,          PicManageStations_, PicManageStationsHolder_};
+    targets.insert(targets.end(), OptSampleRate_.begin(), OptSampleRate_.end());
+    return targets;
+}
+
+std::vector<QWidget*> FrmFM::foreColorTargets() const {
+    std::vector<QWidget*> targets = {LblMoreSkins_,
+                                     LblNews_,
+                                     LstStations_,
+                                     LblMessage_,
+                                     LblCnt_,
+                                     LblTot_,
+                                     LstSkins_,
+                                     LstManageStations_,
+                                     LblRecSetting_,
+                                     LblSkinHead_,
+                                     LblRecMsg_,
+                                     LblShowNews_,
+                                     LblManageStations_,
+                                     LbldownloadSkins_,
+                                     LblName_,
+                                     LblDesig_,
+                                     LblDesigned_,
+                                     LblAdd_,
+                                     LblEmail_,
+                                     LblURL_,
+                                     LblFaq_};
+    targets.insert(targets.end(), OptSampleRate_.begin(), OptSampleRate_.end());
+    return targets;
 }
 
 // ---------------------------------------------------------------------------------------------

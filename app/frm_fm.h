@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
@@ -74,6 +75,10 @@ class FrmFM final : public QWidget {
     void setRecordRate(int index, const QString& sampleRate);
     QString CurrentSkinName() const;
     int loadCount() const { return loadCount_; }
+
+    // The controls a skin's background colour and text colour apply to.
+    std::vector<QWidget*> backColorTargets() const;
+    std::vector<QWidget*> foreColorTargets() const;
 
     // Collaborators, for the subsystems that the window composes.
     platform::MessageBoxes& boxes() { return boxes_; }
