@@ -9,6 +9,8 @@
 #include "skins/picture_box.h"
 #include "skins/skin_loader.h"
 #include "skins/window_shape.h"
+#include "stations/StationManager.h"
+#include "stations/StationModel.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -86,11 +88,45 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
       appFolder_(std::move(appFolder)),
       endProgram_(std::move(endProgram)) {
     setObjectName(QStringLiteral("FrmFM"));
-    setWindowTitle(platform::kAppTitle);
+    setWindowTitle(QStringLiteral("Zorvita"));
     setFont(designFont(8));
     CreateControls();
     skinLoader_ = std::make_unique<skins::SkinLoader>(settings_, boxes_, appFolder_, *LstSkins_);
+    ComposeStations();
     LoadDesign();
+}
+
+void FrmFM::ComposeStations() {
+    stations_ = std::make_unique<StationModel>(
+        StationControls{LstStations_, LstManageStations_, LstURLS_, LblTot_, LblManageStations_},
+        boxes_, appFolder_, [this] { LstStations_Click(); });
+    stationManager_ = std::make_unique<StationManager>(
+        StationManager::Controls{PicManageStations_, LstStations_, LstManageStations_, LstURLS_},
+        *stations_, boxes_,
+        StationManager::Actions{[this] { StopPlayback(); }, [this] { LstStations_Click(); }, {}},
+        this);
+    listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
+    manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
+
+    connect(LblManageStations_, &ClickLabel::Click, this,
+            [this] { stationManager_->LblManageStations_Click(); });
+    connect(CmdNew_, &QPushButton::clicked, this, [this] { stationManager_->CmdNew_Click(); });
+    connect(CmdDelete_, &QPushButton::clicked, this,
+            [this] { stationManager_->CmdDelete_Click(); });
+    connect(cmdUp_, &QPushButton::clicked, this, [this] { stationManager_->cmdUp_Click(); });
+    connect(CmdDown_, &QPushButton::clicked, this, [this] { stationManager_->CmdDown_Click(); });
+    connect(PicManageOK_, &skins::PictureBox::Click, this,
+            [this] { stationManager_->PicManageOK_Click(); });
+    const auto holdToScroll = [this](skins::PictureBox* arrow, ListScroller* scroller,
+                                     const QString& direction) {
+        connect(arrow, &skins::PictureBox::MouseDown, this,
+                [scroller, direction] { scroller->press(direction); });
+        connect(arrow, &skins::PictureBox::MouseUp, this, [scroller] { scroller->release(); });
+    };
+    holdToScroll(PicUp_, listScroller_.get(), QStringLiteral("Up"));
+    holdToScroll(PicDown_, listScroller_.get(), QStringLiteral("Down"));
+    holdToScroll(PicManageUp_, manageScroller_.get(), QStringLiteral("Up"));
+    holdToScroll(PicManageDown_, manageScroller_.get(), QStringLiteral("Down"));
 }
 
 FrmFM::~FrmFM() = default;
@@ -666,10 +702,14 @@ void FrmFM::GetAvailableSkins() {
 // The player subsystem: volume-control height from VolumeControl/Show.
 void FrmFM::GetVolumeControlSettings() {}
 
-// The station subsystem: reads the station file into LstStations and StationUrls, and fills
-// the management lists.
-void FrmFM::LoadStations() {}
-void FrmFM::PrepareStationLists() {}
+// A (re)load starts with an unchanged station list.
+void FrmFM::LoadStations() {
+    stations_->StationsChanged = false;
+    stations_->LoadStations();
+}
+void FrmFM::PrepareStationLists() {
+    stations_->PrepareStationLists();
+}
 
 // The news subsystem: a fresh socket as Winsock1, and the headline fetch.
 void FrmFM::NewNewsSocket() {}
@@ -694,6 +734,8 @@ void FrmFM::NoHeadlines() {
 void FrmFM::SetPlayerStartOptions() {}
 // The player subsystem: closes the player, stopping playback.
 void FrmFM::ClosePlayer() {}
+// The player subsystem: its Stop button's action.
+void FrmFM::StopPlayback() {}
 // The tray subsystem: removes the notification-area icon.
 void FrmFM::DeleteTrayIcon() {}
 

@@ -25,6 +25,10 @@ class SettingsStore;
 class Shell;
 }  // namespace platform
 
+class ListScroller;
+class StationManager;
+class StationModel;
+
 namespace skins {
 class PictureBox;
 class SkinLoader;
@@ -75,6 +79,8 @@ class FrmFM final : public QWidget {
     void setRecordRate(int index, const QString& sampleRate);
     QString CurrentSkinName() const;
     int loadCount() const { return loadCount_; }
+    StationModel& stations() { return *stations_; }
+    StationManager& stationManager() { return *stationManager_; }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -201,6 +207,8 @@ class FrmFM final : public QWidget {
     void CreateManagePanel();
     void CreateAboutPanel();
     void CreateMenus();
+    // The station model, its management panel and the press-and-hold arrows.
+    void ComposeStations();
     // Puts every control back as the built-in design has it: pictures, colours, places, and
     // what is shown. A reload starts from here, as a freshly created window does.
     void LoadDesign();
@@ -219,6 +227,8 @@ class FrmFM final : public QWidget {
     void NoHeadlines();
     void SetPlayerStartOptions();
     void ClosePlayer();
+    // The player's Stop action.
+    void StopPlayback();
     void DeleteTrayIcon();
 
     platform::MessageBoxes& boxes_;
@@ -228,6 +238,10 @@ class FrmFM final : public QWidget {
     QString appFolder_;
     std::function<void()> endProgram_;
     std::unique_ptr<skins::SkinLoader> skinLoader_;
+    std::unique_ptr<StationModel> stations_;
+    std::unique_ptr<StationManager> stationManager_;
+    std::unique_ptr<ListScroller> listScroller_;
+    std::unique_ptr<ListScroller> manageScroller_;
 
     int recordRateIndex_ = 7;
     QString recordSampleRate_ = QStringLiteral("48000");

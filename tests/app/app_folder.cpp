@@ -12,6 +12,10 @@ AppFolderTest::AppFolderTest() : appFolder_(path(QStringLiteral("app"))) {
     for (const QString& file : app::FrmFM::requiredFiles()) {
         createFile(file.mid(1));
     }
+    // The station file of a fresh installation, so the window starts with the built-in stations.
+    QFile::remove(appFolder_ + QStringLiteral("/Player.dll"));
+    EXPECT_TRUE(QFile::copy(QStringLiteral(ZORVITA_APP_DIR "/Player.dll"),
+                            appFolder_ + QStringLiteral("/Player.dll")));
 }
 
 void AppFolderTest::createFile(const QString& name) {

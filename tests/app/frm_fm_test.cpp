@@ -351,11 +351,12 @@ TEST_F(FrmFMTest, CloseButtonAndTrayCloseEndTheProgramAtOnce) {
 TEST_F(FrmFMTest, StationCounterFollowsTheSelection) {
     auto w = makeWindow();
     w->Form_Load();
-    for (int i = 0; i < 25; ++i) {
-        w->LstStations()->addItem(QStringLiteral("Station %1").arg(i));
-    }
+    EXPECT_EQ(w->LstStations()->count(), 31) << "the built-in stations of a fresh installation";
+    EXPECT_EQ(w->LstStations()->currentRow(), 0);
+    EXPECT_EQ(w->LblCnt()->text(), QStringLiteral("1 of 31"));
+    EXPECT_EQ(w->LblTot()->text(), QStringLiteral("Station : 1 of 31"));
     w->LstStations()->setCurrentRow(2);
-    EXPECT_EQ(w->LblCnt()->text(), QStringLiteral("3 of 25"));
+    EXPECT_EQ(w->LblCnt()->text(), QStringLiteral("3 of 31"));
 }
 
 TEST_F(FrmFMTest, MenusHoldTheirItemsInOrder) {
@@ -375,6 +376,37 @@ TEST_F(FrmFMTest, MenusHoldTheirItemsInOrder) {
     EXPECT_EQ(w->TmrList()->interval(), 100);
     EXPECT_EQ(w->TmrManageList()->interval(), 100);
     EXPECT_EQ(w->TmrNewsSlide()->interval(), 23);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrmFMTest, LastPlayedStationIsSelectedAndAnUnknownOneLeavesTheFirst) {
+    setSetting(QStringLiteral("Last Played"), QStringLiteral("Station"),
+               QStringLiteral("BBC News"));
+    auto w = makeWindow();
+    w->Form_Load();
+    EXPECT_EQ(w->LstStations()->currentItem()->text(), QStringLiteral("BBC News"));
+    EXPECT_EQ(w->LblCnt()->text(), QStringLiteral("19 of 31"));
+
+    setSetting(QStringLiteral("Last Played"), QStringLiteral("Station"), QStringLiteral("Gone FM"));
+    auto again = makeWindow();
+    again->Form_Load();
+    EXPECT_EQ(again->LstStations()->currentRow(), 0);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(FrmFMTest, MissingStationFileGivesTheDefaultsAndHidesManagement) {
+    QFile::remove(appFolder() + QStringLiteral("/Player.dll"));
+    createFile(QStringLiteral("Player.dll"));  // present for the start-up check, but no station
+    auto w = makeWindow();
+    w->Form_Load();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(QStringLiteral("Player.dll file not found")));
+    EXPECT_EQ(w->LstStations()->count(), 31);
+    EXPECT_EQ(w->LstManageStations()->count(), 0);
+    EXPECT_TRUE(w->LblManageStations()->isHidden());
 }
 
 }  // namespace
