@@ -73,7 +73,9 @@ class ConvertWithFakeTest : public TempFolderTest {
             log.chop(4);
         }
         std::vector<std::uint32_t> out(static_cast<std::size_t>(log.size() / 4));
-        std::memcpy(out.data(), log.constData(), out.size() * 4);
+        if (!out.empty()) {
+            std::memcpy(out.data(), log.constData(), out.size() * 4);
+        }
         return out;
     }
 

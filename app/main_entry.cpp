@@ -1,0 +1,84 @@
+#include "app/main_entry.h"
+
+#include "app/frm_fm.h"
+#include "common/ModRegistry.h"
+#include "platform/registry/settings_store.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/report_error.h"
+
+namespace app {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Where the missing-player message sends the user: the player library's installation page.
+const QString kPlayerDownloadPage = QStringLiteral("https://mpv.io/installation/");
+
+void showPlayerMissing(platform::MessageBoxes& boxes) {
+    boxes.show(QStringLiteral("Windows Media Player version 9 or above was not found on your "
+                              "machine. This application needs Windows Media Player version 9 or "
+                              "above on your machine. Please install it and then run this "
+                              "application.") +
+                   kCrLf + kCrLf +
+                   QStringLiteral("Note : Windows Media Player Version 9 or above is freely "
+                                  "available for download on the internet.") +
+                   kCrLf + kCrLf + QStringLiteral("Download Link :") + kCrLf + kPlayerDownloadPage,
+               platform::MsgCritical,
+               QStringLiteral("Windows Media Player version 9 or above not found !"));
+}
+
+}  // namespace
+
+void SetPlayerPreferences(platform::Registry& registry) {
+    platform::ignoreErrors([&] {
+        SetRegistryValue(registry, kRegSz, kPlayerPreferencesKey,
+                         QStringLiteral("CurrentEffectType"), QStringLiteral("Battery"));
+    });
+    platform::ignoreErrors([&] {
+        SetRegistryValue(registry, kRegDword, kPlayerPreferencesKey,
+                         QStringLiteral("CurrentEffectPreset"), QStringLiteral("3"));
+    });
+}
+
+MainResult Main(MainServices& s) {
+    MainResult result;
+    if (!s.instance.acquire()) {
+        s.boxes.show(QStringLiteral("Another instance of Velmo's Online Radio is already running "
+                                    "in the memory.") +
+                         kCrLf + QStringLiteral("Cannot run a new instance."),
+                     platform::MsgInformation, platform::kAppTitle);
+        return result;
+    }
+    platform::trapErrors(s.boxes, [&] {
+        SetPlayerPreferences(s.registry);
+        try {
+            result.window = std::make_unique<FrmFM>(s.boxes, s.settings, s.registry, s.shell,
+                                                    s.appFolder, s.endProgram);
+            if (s.composeWindow) {
+                s.composeWindow(*result.window);
+            }
+            result.window->Form_Load();
+        } catch (const std::exception& e) {
+            // The player's creation fails naming its library when the player is not installed.
+            if (platform::describe(e).contains(QLatin1String("wmp.dll"))) {
+                result.window.reset();
+                showPlayerMissing(s.boxes);
+                s.endProgram();
+                return;
+            }
+            throw;
+        }
+        if (s.settings.GetSetting(QStringLiteral("Zorvita"), QStringLiteral("Message"),
+                                  QStringLiteral("Show")) != QLatin1String("1")) {
+            result.helpWindowShown = true;
+            if (s.showHelpWindow) {
+                s.showHelpWindow();
+            }
+        }
+    });
+    return result;
+}
+
+}  // namespace app

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+class MessageBoxes;
+class Registry;
+class SettingsStore;
+class Shell;
+class SingleInstance;
+}  // namespace platform
+
+namespace app {
+
+class FrmFM;
+
+// The media player's preferences that the program presets on every start.
+inline const QString kPlayerPreferencesKey =
+    QStringLiteral("Software\\Microsoft\\MediaPlayer\\Preferences");
+
+// Writes the two media player preferences (the visualisation shown while audio plays). Failures
+// are ignored.
+void SetPlayerPreferences(platform::Registry& registry);
+
+struct MainServices {
+    platform::MessageBoxes& boxes;
+    platform::SettingsStore& settings;
+    platform::Registry& registry;
+    platform::Shell& shell;
+    platform::SingleInstance& instance;
+    QString appFolder;
+    // Ends the program at once.
+    std::function<void()> endProgram;
+    // Shows the recording-help window, modeless.
+    std::function<void()> showHelpWindow;
+    // Gives the new main window its subsystems (player, stations, news, ...), before its load
+    // sequence runs. A failure that names "wmp.dll" means the media player cannot be created.
+    std::function<void(FrmFM&)> composeWindow;
+};
+
+struct MainResult {
+    // The main window, or null when the program is to end (another instance runs, or the window
+    // could not be created).
+    std::unique_ptr<FrmFM> window;
+    bool helpWindowShown = false;
+};
+
+// The program's start: refuses a second instance, presets the player, shows the main window and
+// then, unless the user turned it off, the recording-help window.
+MainResult Main(MainServices& services);
+
+}  // namespace app

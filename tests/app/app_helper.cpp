@@ -1,0 +1,128 @@
+// A second process for the start-up tests, and the screenshot maker for the documentation.
+//
+//   app_helper main <application folder> <instance name>
+//       Starts the program as Main does, with message boxes printed to stdout instead of shown.
+//       Prints "ready" once the main window is up and keeps running until killed.
+//   app_helper screenshot <application folder> <output.png> [settings|manage|about]
+//       Opens the main window, optionally with a panel open, and saves what the screen shows of
+//       it (under an X server, the shaped window over the desktop).
+#include "app/controls.h"
+#include "app/frm_fm.h"
+#include "app/main_entry.h"
+#include "platform/registry/registry.h"
+#include "platform/registry/settings_store.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/message_box.h"
+#include "skins/picture_box.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+class PrintedMessageBoxes final : public platform::MessageBoxes {
+  public:
+    platform::MsgAnswer show(const QString& text, int style, const QString& caption) override {
+        std::printf("box %d %s\n%s\n", style, qPrintable(caption), qPrintable(text));
+        std::fflush(stdout);
+        return platform::MsgAnswer::Ok;
+    }
+};
+
+int runMain(const QString& appFolder, const QString& instanceName) {
+    PrintedMessageBoxes boxes;
+    platform::Registry registry(platform::Registry::defaultPath());
+    platform::SettingsStore settings(registry);
+    platform::DesktopShell shell;
+    platform::SingleInstance instance(instanceName);
+    app::MainServices services{boxes,
+                               settings,
+                               registry,
+                               shell,
+                               instance,
+                               appFolder,
+                               [] {
+                                   std::printf("ended\n");
+                                   std::fflush(stdout);
+                                   std::_Exit(3);
+                               },
+                               {},
+                               {}};
+    const app::MainResult started = app::Main(services);
+    if (!started.window) {
+        return 0;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return QApplication::exec();
+}
+
+int screenshot(const QString& appFolder, const QString& out, const QString& panel) {
+    PrintedMessageBoxes boxes;
+    platform::Registry registry(platform::Registry::defaultPath());
+    platform::SettingsStore settings(registry);
+    platform::DesktopShell shell;
+    app::FrmFM window(boxes, settings, registry, shell, appFolder, [] { std::_Exit(3); });
+    window.move(40, 40);
+    window.Form_Load();
+    // The station model is filled by the station list; a few names stand in for it here.
+    for (const char* name :
+         {"Radio Meridian", "Coastline FM", "Night Owl Jazz", "Morning Ragas", "Metro Talk 24",
+          "Classic Hits 90s", "Lo-Fi Study Beats", "Folk & Roots", "City News Live"}) {
+        window.LstStations()->addItem(QString::fromUtf8(name));
+    }
+    window.LstStations()->setCurrentRow(2);
+    if (panel == QLatin1String("settings")) {
+        window.PicSettings_Click();
+        window.OptSampleRate(6)->setChecked(true);
+    } else if (panel == QLatin1String("manage")) {
+        window.PicSettings_Click();
+        window.PicManageStations()->show();
+        for (int i = 0; i < window.LstStations()->count(); ++i) {
+            window.LstManageStations()->addItem(window.LstStations()->item(i)->text());
+        }
+        window.LstManageStations()->setCurrentRow(0);
+        window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
+    } else if (panel == QLatin1String("about")) {
+        window.PicAboutMe()->show();
+    }
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(25);
+    }
+    QImage shot;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QRect r = window.frameGeometry().adjusted(-12, -12, 12, 12);
+        shot = window.screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+    } else {
+        // Without a window system, the window is drawn by itself and its outline applied by hand.
+        shot = QImage(window.size(), QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::transparent);
+        QPainter p(&shot);
+        p.setClipRegion(window.mask());
+        window.render(&p);
+    }
+    return shot.save(out) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() >= 4 && args[1] == QLatin1String("main")) {
+        return runMain(args[2], args[3]);
+    }
+    if (args.size() >= 4 && args[1] == QLatin1String("screenshot")) {
+        return screenshot(args[2], args[3], args.value(4));
+    }
+    return 2;
+}

@@ -1,0 +1,222 @@
+#include "app/frm_fm.h"
+#include "app/main_entry.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/shell.h"
+#include "platform/ui/error.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/report_error.h"
+#include "tests/app/app_folder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing_support::AppFolderTest;
+
+const QString kSecondInstanceText = QStringLiteral(
+    "Another instance of Velmo's Online Radio is already running in the memory.\r\n"
+    "Cannot run a new instance.");
+
+QString uniqueName() {
+    return QStringLiteral("ZorvitaMainTest-") + QUuid::createUuid().toString(QUuid::Id128);
+}
+
+class MainTest : public AppFolderTest {
+  protected:
+    app::MainServices services(platform::SingleInstance& instance) {
+        return app::MainServices{boxes,
+                                 settings(),
+                                 registry(),
+                                 shell,
+                                 instance,
+                                 appFolder(),
+                                 [this] { ++endCalls; },
+                                 [this] { ++helpShown; },
+                                 {}};
+    }
+    int helpShown = 0;
+};
+
+TEST_F(MainTest, EmptyStoreShowsTheWindowAndDecidesForTheHelpWindow) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    const app::MainResult result = app::Main(s);
+    ASSERT_TRUE(result.window);
+    EXPECT_TRUE(result.window->isVisible());
+    EXPECT_EQ(result.window->loadCount(), 1);
+    EXPECT_TRUE(result.helpWindowShown);
+    EXPECT_EQ(helpShown, 1);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MainTest, HelpWindowStaysHiddenOnlyWhenTurnedOff) {
+    for (const auto& [stored, shown] : {std::pair{"1", false}, {"0", true}, {" 1", true}}) {
+        setSetting(QStringLiteral("Message"), QStringLiteral("Show"), QString::fromLatin1(stored));
+        platform::SingleInstance instance(uniqueName());
+        app::MainServices s = services(instance);
+        EXPECT_EQ(app::Main(s).helpWindowShown, shown) << stored;
+    }
+}
+
+TEST_F(MainTest, PresetsThePlayerPreferencesOverWhatWasThere) {
+    const QString key = app::kPlayerPreferencesKey;
+    int disposition = 0;
+    ASSERT_EQ(registry().createKey(platform::RegRoot::CurrentUser, key, &disposition),
+              platform::RegStatus::Ok);
+    ASSERT_EQ(registry().setValue(platform::RegRoot::CurrentUser, key,
+                                  QStringLiteral("CurrentEffectType"),
+                                  {platform::RegKind::String, QStringLiteral("Bars"), 0}),
+              platform::RegStatus::Ok);
+
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    app::Main(s);
+
+    const auto type = registry().queryValue(platform::RegRoot::CurrentUser, key,
+                                            QStringLiteral("CurrentEffectType"));
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->kind, platform::RegKind::String);
+    EXPECT_EQ(type->text, QStringLiteral("Battery"));
+    const auto preset = registry().queryValue(platform::RegRoot::CurrentUser, key,
+                                              QStringLiteral("CurrentEffectPreset"));
+    ASSERT_TRUE(preset);
+    EXPECT_EQ(preset->kind, platform::RegKind::Dword);
+    EXPECT_EQ(preset->dword, 3U);
+}
+
+TEST_F(MainTest, SecondInstanceInTheSameProcessIsRefusedWithTheMessage) {
+    const QString name = uniqueName();
+    platform::SingleInstance first(name);
+    ASSERT_TRUE(first.acquire());
+    platform::SingleInstance second(name);
+    app::MainServices s = services(second);
+    const app::MainResult result = app::Main(s);
+    EXPECT_FALSE(result.window);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, kSecondInstanceText);
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgInformation);
+    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(helpShown, 0);
+}
+
+TEST_F(MainTest, PlayerThatCannotBeCreatedGetsItsOwnMessageAndEndsTheProgram) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    s.composeWindow = [](app::FrmFM&) {
+        throw platform::Error(429, QStringLiteral("Zorvita"),
+                              QStringLiteral("Cannot load wmp.dll: no media player"));
+    };
+    const app::MainResult result = app::Main(s);
+    EXPECT_FALSE(result.window);
+    EXPECT_EQ(endCalls, 1);
+    EXPECT_EQ(helpShown, 0);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].caption,
+              QStringLiteral("Windows Media Player version 9 or above not found !"));
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(
+        QStringLiteral("Windows Media Player version 9 or above was not found on your machine.")));
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("\r\n\r\nDownload Link :\r\n")));
+}
+
+TEST_F(MainTest, OtherFailuresWhileCreatingTheWindowGetTheStandardReport) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    s.composeWindow = [](app::FrmFM&) {
+        throw platform::Error(7, QStringLiteral("Zorvita"), QStringLiteral("Out of memory"));
+    };
+    app::Main(s);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Out of memory"));
+    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(endCalls, 0);
+    EXPECT_EQ(helpShown, 0);
+}
+
+// Only a failure to create the window is taken for the missing media player; a failure after
+// the window is up gets the standard report and the program goes on.
+TEST_F(MainTest, LaterFailuresGetTheStandardReportEvenWhenTheyNameThePlayerLibrary) {
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    s.showHelpWindow = [] {
+        throw platform::Error(429, QStringLiteral("Zorvita"),
+                              QStringLiteral("wmp.dll could not be loaded"));
+    };
+    const app::MainResult result = app::Main(s);
+    EXPECT_TRUE(result.window);
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("wmp.dll could not be loaded"));
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
+    EXPECT_EQ(endCalls, 0);
+}
+
+class TwoProcesses : public AppFolderTest {
+  protected:
+    QProcessEnvironment environment() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        return env;
+    }
+    QTemporaryDir runtime_;
+};
+
+TEST_F(TwoProcesses, SecondInstanceShowsTheMessageAndLeavesTheFirstRunning) {
+    const QString name = uniqueName();
+    QProcess first;
+    first.setProcessEnvironment(environment());
+    first.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), name});
+    ASSERT_TRUE(first.waitForStarted(30000));
+    QByteArray firstOut;
+    while (!firstOut.contains("ready\n") && first.waitForReadyRead(30000)) {
+        firstOut += first.readAllStandardOutput();
+    }
+    ASSERT_TRUE(firstOut.contains("ready\n")) << firstOut.constData();
+
+    QProcess second;
+    second.setProcessEnvironment(environment());
+    second.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), name});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString secondOut = QString::fromLocal8Bit(second.readAllStandardOutput());
+    EXPECT_EQ(secondOut, QStringLiteral("box 64 Velmo's Online Radio\n") + kSecondInstanceText +
+                             QLatin1Char('\n'));
+    EXPECT_FALSE(secondOut.split(QLatin1Char('\n')).contains(QStringLiteral("ready")));
+
+    // The first instance is untouched: still running, silent, and still holding the lock.
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.waitForReadyRead(300);
+    EXPECT_TRUE(first.readAllStandardOutput().isEmpty());
+    QProcess third;
+    third.setProcessEnvironment(environment());
+    third.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), name});
+    ASSERT_TRUE(third.waitForFinished(30000));
+    EXPECT_TRUE(third.readAllStandardOutput().startsWith("box 64 "));
+
+    first.kill();
+    first.waitForFinished(30000);
+}
+
+TEST_F(TwoProcesses, MissingRequiredFileEndsTheProgramRightAfterItsWarning) {
+    ASSERT_TRUE(QFile::remove(appFolder() + QStringLiteral("/Encoder.dll")));
+    QProcess program;
+    program.setProcessEnvironment(environment());
+    program.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), uniqueName()});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith(QStringLiteral("box 48 Velmo's Online Radio\n"))) << qPrintable(out);
+    EXPECT_TRUE(out.contains(appFolder() + QStringLiteral("/Encoder.dll\r\n")));
+    // Nothing after the warning: not the help window, not the event loop.
+    EXPECT_TRUE(out.endsWith(QStringLiteral("\nended\n"))) << qPrintable(out);
+    EXPECT_EQ(program.exitCode(), 3);
+}
+
+}  // namespace
