@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+class ModRecorder;
+class StatusLabel;
+
+namespace platform {
+class MessageBoxes;
+class Shell;
+}  // namespace platform
+
+// What the record flow needs of the main window.
+class RecordView {
+  public:
+    virtual ~RecordView() = default;
+    virtual bool IsPlaying() const = 0;
+    virtual void NoHeadlines() = 0;
+    virtual void ShowHeadlines() = 0;
+    // Shows PicRecord and hides PicRecordStop (true), or the other way round.
+    virtual void showRecordButton(bool record) = 0;
+    // The selected sample-rate option; false when none is selected.
+    virtual bool selectedRate(int* index, QString* caption) const = 0;
+    // The window's tag: "RecordStarted" while recording.
+    virtual void setTag(const QString& tag) = 0;
+    // Ends the buttons' rollover state.
+    virtual void UnhookHover() = 0;
+};
+
+// Record, Stop recording and the advanced recorder: the main window's recording buttons.
+class RecordFlow {
+  public:
+    struct Services {
+        platform::MessageBoxes& boxes;
+        platform::Shell& shell;
+        StatusLabel& label;
+        // The number of capture devices the sound server offers (0 when none is reachable).
+        std::function<int()> captureDeviceCount;
+        // Now, for the recording's name.
+        std::function<QDateTime()> now;
+    };
+
+    RecordFlow(ModRecorder& recorder, RecordView& view, Services services, QString appFolder);
+
+    void PicRecord_Click();
+    void PicRecordStop_Click();
+    void PicAdvanceRec_Click();
+    // Also the Stop action of the player while a recording runs.
+    void StopRecordingAction();
+    bool CheckAvailableRecordingDevice();
+
+    static QString recordingName(const QDateTime& at);
+
+  private:
+    ModRecorder& recorder_;
+    RecordView& view_;
+    Services s_;
+    QString appFolder_;
+};

@@ -1,0 +1,198 @@
+#include "platform/mci/mci.h"
+#include "platform/shell/shell.h"
+#include "recording/ModRecorder.h"
+#include "recording/RecordFlow.h"
+#include "recording/ShowSavingProgress.h"
+#include "tests/recording/wav_files.h"
+#include "tests/support/scripted_message_boxes.h"
+#include "tests/support/temp_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::MsgAnswer;
+using testing_support::ScriptedMessageBoxes;
+using namespace testing_support;
+
+// The wave-audio device as the recorder drives it: "save" writes a short 1 kHz recording.
+class FakeRecorderMci final : public platform::Mci {
+  public:
+    unsigned long mciSendString(const QString& command, QString* reply) override {
+        sent.append(command);
+        if (reply != nullptr) {
+            reply->clear();
+        }
+        QStringList words;
+        platform::splitMciCommand(command, &words);
+        if (words.value(0) == QLatin1String("save") && words.size() >= 3) {
+            writeFile(words[2], waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                          riffChunk("data", toneFrames(44100, 44100, 1000.0))}));
+        } else if (words.value(0) == QLatin1String("status") && reply != nullptr) {
+            const QString what = words.value(2);
+            *reply = what == QLatin1String("channels")        ? QStringLiteral("2")
+                     : what == QLatin1String("bitspersample") ? QStringLiteral("16")
+                     : what == QLatin1String("samplespersec") ? QStringLiteral("44100")
+                                                              : QStringLiteral("1000");
+        }
+        return platform::MciOk;
+    }
+    QString mciGetErrorString(unsigned long) const override { return QStringLiteral("error"); }
+    QStringList sent;
+};
+
+class FakeLabel final : public StatusLabel {
+  public:
+    void setCaption(const QString& text) override { caption = text; }
+    void repaintNow() override {}
+    QString caption;
+};
+
+class FakeView final : public RecordView {
+  public:
+    bool IsPlaying() const override { return playing; }
+    void NoHeadlines() override { headlines = false; }
+    void ShowHeadlines() override { headlines = true; }
+    void showRecordButton(bool record) override { recordShown = record; }
+    bool selectedRate(int* index, QString* caption) const override {
+        *index = 6;
+        *caption = QStringLiteral("44100");
+        return true;
+    }
+    void setTag(const QString& t) override { tag = t; }
+    void UnhookHover() override {}
+    bool playing = true;
+    bool headlines = true;
+    bool recordShown = true;
+    QString tag;
+};
+
+class RecordingShell final : public platform::Shell {
+  public:
+    bool open(const QString& target) override {
+        opened.append(target);
+        return true;
+    }
+    bool startProgram(const QString& program, const QStringList&, QString* error) override {
+        started.append(program);
+        *error = QStringLiteral("File not found");
+        return false;
+    }
+    QStringList opened;
+    QStringList started;
+};
+
+class RecordFlowTest : public testing_support::TempFolderTest {
+  protected:
+    RecordFlowTest()
+        : appFolder(path(QStringLiteral("my app"))),
+          recorder(mci, boxes, label, appFolder),
+          flow(recorder, view,
+               {boxes, shell, label, [this] { return devices; },
+                [] { return QDateTime(QDate(2026, 3, 7), QTime(14, 30, 5)); }},
+               appFolder) {
+        QDir().mkpath(appFolder);
+        recorder.setStatusInterval(20);
+    }
+
+    void withEncoderLibrary() {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(ZORVITA_APP_DIR "/Zorvita.dll"),
+                                appFolder + QStringLiteral("/Zorvita.dll")));
+    }
+    // Presses Record, and Stop recording a moment later from inside the recording's wait.
+    void recordAndStop() {
+        QTimer::singleShot(100, [this] { flow.PicRecordStop_Click(); });
+        flow.PicRecord_Click();
+    }
+
+    QString appFolder;
+    FakeRecorderMci mci;
+    ScriptedMessageBoxes boxes;
+    FakeLabel label;
+    FakeView view;
+    RecordingShell shell;
+    int devices = 1;
+    ModRecorder recorder;
+    RecordFlow flow;
+};
+
+TEST_F(RecordFlowTest, NamesRecordingsByDateAndTime) {
+    EXPECT_EQ(RecordFlow::recordingName(QDateTime(QDate(2026, 3, 7), QTime(14, 30, 5))),
+              QStringLiteral("Recorded_070326143005"));
+}
+
+TEST_F(RecordFlowTest, RecordWithoutPlaybackOnlyExplains) {
+    view.playing = false;
+    flow.PicRecord_Click();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("Please click on the Play button first to start playing the Radio\r\n"
+                             "and then click the Record button."));
+    EXPECT_EQ(boxes.shown()[0].style, 64);
+    EXPECT_TRUE(mci.sent.isEmpty());
+    EXPECT_TRUE(view.recordShown);
+    EXPECT_TRUE(view.headlines);
+    EXPECT_TRUE(view.tag.isEmpty());
+}
+
+TEST_F(RecordFlowTest, NoCaptureDeviceIsACriticalMessage) {
+    devices = 0;
+    flow.PicRecord_Click();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, 16);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(QStringLiteral("Sorry, Your computer does not")));
+    EXPECT_TRUE(mci.sent.isEmpty());
+}
+
+TEST_F(RecordFlowTest, RecordThenStopMakesTheMp3AndOffersIt) {
+    withEncoderLibrary();
+    boxes.answerNext(MsgAnswer::Yes);
+    recordAndStop();
+    const QString base = appFolder + QStringLiteral("/Recorded_070326143005");
+    EXPECT_TRUE(QFile::exists(base + QStringLiteral(".mp3")));
+    EXPECT_FALSE(QFile::exists(base + QStringLiteral(".tmp")));
+    EXPECT_EQ(recorder.RecordSampleRate, QStringLiteral("44100"));
+    EXPECT_EQ(recorder.RecordRateIndex, 6);
+    EXPECT_TRUE(mci.sent.contains(QStringLiteral("set recsound samplespersec 44100")));
+    ASSERT_FALSE(boxes.shown().empty());
+    EXPECT_EQ(boxes.shown().back().text,
+              QStringLiteral("MP3 File created successfully.\r\nDo you want to listen to the below "
+                             "file?\r\n") +
+                  base + QStringLiteral(".mp3"));
+    EXPECT_EQ(boxes.shown().back().style, 68);
+    EXPECT_EQ(shell.opened, QStringList{base + QStringLiteral(".mp3")});
+    EXPECT_EQ(label.caption, QStringLiteral("DEVELOPED BY :- VELMO TARSK"));
+    EXPECT_TRUE(view.headlines);
+    EXPECT_TRUE(view.recordShown);
+    EXPECT_TRUE(view.tag.isEmpty());
+}
+
+// A failed conversion used to say nothing and leave the saving caption up.
+TEST_F(RecordFlowTest, AFailedConversionSaysSoAndKeepsTheWav) {
+    recordAndStop();  // no encoder library in the folder
+    const QString wav = appFolder + QStringLiteral("/Recorded_070326143005.tmp");
+    EXPECT_TRUE(QFile::exists(wav));
+    ASSERT_FALSE(boxes.shown().empty());
+    const auto& last = boxes.shown().back();
+    EXPECT_EQ(last.style, 16);
+    EXPECT_EQ(last.caption, QStringLiteral("Velmo's Online Radio"));
+    EXPECT_TRUE(last.text.endsWith(QStringLiteral("\r\n") + wav)) << qPrintable(last.text);
+    EXPECT_EQ(label.caption, QStringLiteral("DEVELOPED BY :- VELMO TARSK"));
+    EXPECT_TRUE(view.headlines);
+    EXPECT_TRUE(shell.opened.isEmpty());
+    EXPECT_TRUE(view.tag.isEmpty());
+}
+
+TEST_F(RecordFlowTest, AdvancedRecorderThatCannotStartIsReported) {
+    flow.PicAdvanceRec_Click();
+    EXPECT_EQ(shell.started, QStringList{appFolder + QStringLiteral("/Encoder.dll")});
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("File not found"));
+    EXPECT_EQ(boxes.shown()[0].style, 16);
+}
+
+}  // namespace
