@@ -77,6 +77,8 @@ MpvSession::Options MpvSession::safeDefaults() {
         {QStringLiteral("idle"), QStringLiteral("yes")},
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("audio-client-name"), QStringLiteral("Zorvita")},
+        // PulseAudio first (PipeWire serves it too), then whatever else works.
+        {QStringLiteral("ao"), QStringLiteral("pulse,")},
         {QStringLiteral("title"), QStringLiteral("Zorvita")},
     };
 }

@@ -50,6 +50,9 @@ class VendorSite final : public QObject {
                         const QByteArray& contentType, const QByteArray& body);
     static QByteArray contentType(const QString& fileName);
 
+    // Answers a request with the endless tone stream (the handler of kStreamPath).
+    void streamTone(const Request& request, QTcpSocket* socket);
+
     // Listeners of the tone stream right now.
     int streamListeners() const { return streamListeners_; }
     // Requests answered so far, by path.
@@ -59,7 +62,6 @@ class VendorSite final : public QObject {
     void accept();
     void handle(QTcpSocket* socket, const Request& request);
     void serveFile(QTcpSocket* socket, const Request& request);
-    void streamTone(const Request& request, QTcpSocket* socket);
 
     QDir root_;
     QTcpServer* server_;
