@@ -28,9 +28,8 @@ std::unique_ptr<MciDevice> MpegVideoDevice::open(const QString& file, unsigned l
 MpegVideoDevice::MpegVideoDevice(QString file, std::unique_ptr<MpvSession> mpv)
     : file_(std::move(file)), mpv_(std::move(mpv)) {
     mpv_->onEvent = [this](const MpvSession::Event& e) {
-        if (e.type == MpvSession::Event::Type::FileLoaded) {
-            playing_ = true;
-        } else if (e.type == MpvSession::Event::Type::EndFile) {
+        // Only the end of the clip last started counts: replacing it ends the previous one.
+        if (e.type == MpvSession::Event::Type::EndFile && e.entryId == entry_) {
             playing_ = false;
         }
     };
@@ -43,7 +42,7 @@ unsigned long MpegVideoDevice::command(const QStringList& words, QString* reply)
     try {
         if (verb == QLatin1String("play")) {
             // "play" again starts the clip from its beginning.
-            mpv_->command({QStringLiteral("loadfile"), file_});
+            entry_ = mpv_->command({QStringLiteral("loadfile"), file_});
             playing_ = true;
             return MciOk;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/mci/mci.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace platform {
@@ -24,6 +25,7 @@ class MpegVideoDevice final : public MciDevice {
 
     QString file_;
     std::unique_ptr<MpvSession> mpv_;
+    std::int64_t entry_ = 0;
     bool playing_ = false;
 };
 
