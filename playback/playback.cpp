@@ -21,17 +21,20 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 const QString Playback::kUnavailableMessage =
-    QStringLiteral("Sorry this station is not available at the moment. It could be because of any "
-                   "of the below given reasons") +
+    QStringLiteral(
+        "Sorry this station is not available at the moment. It could be because of any "
+        "of the below given reasons") +
     kCrLf + QStringLiteral("1) You are not connected to the internet.") + kCrLf +
     QStringLiteral(
         "2) You are behind an internet firewall which prevents listening to internet radio.") +
     kCrLf +
-    QStringLiteral("3) Radio Server is down for maintenance or has shut down or does not play at "
-                   "this hour.") +
+    QStringLiteral(
+        "3) Radio Server is down for maintenance or has shut down or does not play at "
+        "this hour.") +
     kCrLf + kCrLf +
-    QStringLiteral("Please try listening to it some other time or if you wish, you can remove this "
-                   "station from the list.");
+    QStringLiteral(
+        "Please try listening to it some other time or if you wish, you can remove this "
+        "station from the list.");
 
 Playback::Playback(platform::MediaPlayer& player, StationList& stations, PlayerWindow& window,
                    RecordFlow& record, platform::MessageBoxes& boxes,
@@ -50,7 +53,9 @@ Playback::Playback(platform::MediaPlayer& player, StationList& stations, PlayerW
     tmrFlash_.setInterval(200);
     connect(&tmrFlash_, &QTimer::timeout, this, &Playback::TmrFlash_Timer);
     wm_.StatusChange = [this] { WM_StatusChange(); };
-    wm_.MouseDown = [this](int button, int shift, int x, int y) { WM_MouseDown(button, shift, x, y); };
+    wm_.MouseDown = [this](int button, int shift, int x, int y) {
+        WM_MouseDown(button, shift, x, y);
+    };
 }
 
 Playback::~Playback() {

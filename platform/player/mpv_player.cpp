@@ -13,7 +13,6 @@
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
-#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QSlider>
@@ -92,7 +91,8 @@ class MpvVideoWidget final : public QOpenGLWidget {
             [](void* context) {
                 // A libmpv thread: only queue the repaint on the UI thread.
                 auto* self = static_cast<MpvVideoWidget*>(context);
-                QMetaObject::invokeMethod(self, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+                QMetaObject::invokeMethod(self, qOverload<>(&QWidget::update),
+                                          Qt::QueuedConnection);
             },
             this);
     }
@@ -103,7 +103,8 @@ class MpvVideoWidget final : public QOpenGLWidget {
         }
         const qreal ratio = devicePixelRatioF();
         mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()),
-                           static_cast<int>(width() * ratio), static_cast<int>(height() * ratio), 0};
+                           static_cast<int>(width() * ratio), static_cast<int>(height() * ratio),
+                           0};
         int flip = 1;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
@@ -160,7 +161,6 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     black.setColor(QPalette::Window, Qt::black);
     picture_->setPalette(black);
     picture_->installEventFilter(this);
-    picture_->setMouseTracking(false);
 
     bar_ = new QWidget(this);
     auto* row = new QHBoxLayout(bar_);
@@ -188,14 +188,18 @@ MpvPlayer::~MpvPlayer() {
     video_ = nullptr;
 }
 
-int MpvPlayer::volume() const { return volume_->value(); }
+int MpvPlayer::volume() const {
+    return volume_->value();
+}
 
 void MpvPlayer::setHeightTwips(int twips) {
     heightTwips_ = twips;
     resize(width() > 0 ? width() : twipsToPixelsX(2700), twipsToPixelsY(twips));
 }
 
-void MpvPlayer::resizeEvent(QResizeEvent*) { layoutChildren(); }
+void MpvPlayer::resizeEvent(QResizeEvent*) {
+    layoutChildren();
+}
 
 void MpvPlayer::layoutChildren() {
     bar_->setGeometry(0, height() - kBarHeightPixels, width(), kBarHeightPixels);
@@ -264,8 +268,7 @@ void MpvPlayer::loadCurrent() {
     }
     phase_ = Phase::Opening;
     try {
-        attempt_.loading(
-            mpv_->command({QStringLiteral("loadfile"), mpvPath(attempt_.current())}));
+        attempt_.loading(mpv_->command({QStringLiteral("loadfile"), mpvPath(attempt_.current())}));
     } catch (const Error& e) {
         qWarning("%s", e.what());
         failAttempt();
@@ -351,10 +354,9 @@ void MpvPlayer::updateState() {
 }
 
 void MpvPlayer::setStretchToFit(bool on) {
-    stretchToFit_ = on;
     if (video_ != nullptr) {
-        mpv_->setProperty(QStringLiteral("video-unscaled"), on ? QStringLiteral("no")
-                                                                : QStringLiteral("yes"));
+        mpv_->setProperty(QStringLiteral("video-unscaled"),
+                          on ? QStringLiteral("no") : QStringLiteral("yes"));
     }
 }
 
@@ -394,11 +396,13 @@ bool MpvPlayer::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MpvPlayer::mousePressEvent(QMouseEvent* event) { raiseMouse(event, this); }
+void MpvPlayer::mousePressEvent(QMouseEvent* event) {
+    raiseMouse(event, this);
+}
 
 void MpvPlayer::raiseMouse(QMouseEvent* event, QWidget* from) {
-    const QPoint at = fullScreen_ ? event->position().toPoint()
-                                  : from->mapTo(this, event->position().toPoint());
+    const QPoint at =
+        fullScreen_ ? event->position().toPoint() : from->mapTo(this, event->position().toPoint());
     raiseMouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), at.x(), at.y());
 }
 

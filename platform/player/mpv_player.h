@@ -38,6 +38,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     bool fullScreen() const override { return fullScreen_; }
     void setFullScreen(bool on) override;
     void setStretchToFit(bool on) override;
+    // No scripts run inside the player, so no stream can ask it to open an address: the value
+    // is only kept.
     void setInvokeURLs(bool on) override { invokeURLs_ = on; }
     int heightTwips() const override { return heightTwips_; }
     void setHeightTwips(int twips) override;
@@ -76,7 +78,6 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     int errors_ = 0;
     int lastState_ = PlayUndefined;
     bool fullScreen_ = false;
-    bool stretchToFit_ = true;
     bool invokeURLs_ = true;
     int heightTwips_ = 2760;
 };

@@ -51,7 +51,9 @@ const mpv_node* mapValue(const mpv_node& map, const char* key) {
 
 }  // namespace
 
-void MpvSession::Destroy::operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
+void MpvSession::Destroy::operator()(mpv_handle* h) const {
+    mpv_terminate_destroy(h);
+}
 
 MpvSession::Options MpvSession::safeDefaults() {
     return {
@@ -71,9 +73,8 @@ MpvSession::Options MpvSession::safeDefaults() {
         {QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("1MiB")},
         {QStringLiteral("demuxer-readahead-secs"), QStringLiteral("5")},
         // A stream that drops reconnects a few times with a growing pause before it ends.
-        {QStringLiteral("stream-lavf-o"),
-         QStringLiteral("reconnect=1,reconnect_streamed=1,"
-                        "reconnect_delay_max=8")},
+        {QStringLiteral("stream-lavf-o"), QStringLiteral("reconnect=1,reconnect_streamed=1,"
+                                                         "reconnect_delay_max=8")},
         {QStringLiteral("idle"), QStringLiteral("yes")},
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("audio-client-name"), QStringLiteral("Zorvita")},
@@ -86,7 +87,8 @@ MpvSession::Options MpvSession::safeDefaults() {
 MpvSession::MpvSession(const Options& options, QObject* parent) : QObject(parent) {
     handle_.reset(mpv_create());
     if (!handle_) {
-        throw Error(MPV_ERROR_NOMEM, programName(), QStringLiteral("The media player could not be created."));
+        throw Error(MPV_ERROR_NOMEM, programName(),
+                    QStringLiteral("The media player could not be created."));
     }
     for (const auto& [name, value] : options) {
         check(mpv_set_option_string(handle_.get(), name.toUtf8().constData(),
@@ -171,24 +173,9 @@ void MpvSession::setProperty(const QString& name, const QString& value) {
           name);
 }
 
-void MpvSession::setFlag(const QString& name, bool value) {
-    int flag = value ? 1 : 0;
-    check(mpv_set_property(handle_.get(), name.toUtf8().constData(), MPV_FORMAT_FLAG, &flag), name);
-}
-
 void MpvSession::setDouble(const QString& name, double value) {
     check(mpv_set_property(handle_.get(), name.toUtf8().constData(), MPV_FORMAT_DOUBLE, &value),
           name);
-}
-
-QString MpvSession::stringProperty(const QString& name) const {
-    char* text = mpv_get_property_string(handle_.get(), name.toUtf8().constData());
-    if (text == nullptr) {
-        return {};
-    }
-    const QString out = QString::fromUtf8(text);
-    mpv_free(text);
-    return out;
 }
 
 QStringList MpvSession::playlistFiles(std::int64_t first, int count) const {

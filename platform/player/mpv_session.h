@@ -27,7 +27,7 @@ class MpvSession final : public QObject {
 
     // The options every stream address from outside is played with: no user configuration, no
     // scripts or helpers, no key bindings, no on-screen controller or terminal, unsafe playlists
-    // refused, a network timeout, a bounded cache and bounded reconnects. `extra` comes after.
+    // refused, a network timeout, a bounded cache and bounded reconnects.
     static Options safeDefaults();
 
     explicit MpvSession(const Options& options, QObject* parent = nullptr);
@@ -36,22 +36,20 @@ class MpvSession final : public QObject {
     struct Event {
         enum class Type { StartFile, FileLoaded, EndFile, PropertyChange, Other };
         Type type = Type::Other;
-        std::int64_t entryId = 0;  // StartFile, EndFile
-        int endReason = 0;         // EndFile: libmpv's reason code
-        int error = 0;             // EndFile: libmpv's error code
-        std::int64_t insertId = 0; // EndFile with redirect: first inserted entry
+        std::int64_t entryId = 0;   // StartFile, EndFile
+        int endReason = 0;          // EndFile: libmpv's reason code
+        int error = 0;              // EndFile: libmpv's error code
+        std::int64_t insertId = 0;  // EndFile with redirect: first inserted entry
         int insertCount = 0;
-        QString name;              // PropertyChange
-        QVariant value;            // PropertyChange: bool, qint64, double or QString
+        QString name;    // PropertyChange
+        QVariant value;  // PropertyChange: bool, qint64, double or QString
     };
     std::function<void(const Event&)> onEvent;
 
     // Runs a command; returns the new playlist entry's id for "loadfile", else 0.
     std::int64_t command(const QStringList& args);
     void setProperty(const QString& name, const QString& value);
-    void setFlag(const QString& name, bool value);
     void setDouble(const QString& name, double value);
-    QString stringProperty(const QString& name) const;
     // The file names of the playlist entries with ids in [first, first + count).
     QStringList playlistFiles(std::int64_t first, int count) const;
     void observeFlag(const QString& name);

@@ -11,13 +11,13 @@ namespace platform {
 // after an open that failed) mean something to the handlers; the others all count as "not
 // playing".
 enum PlayState : int {
-    PlayUndefined = 0,     // nothing opened, or closed
-    PlayStopped = 1,       // stopped with the address kept; play() resumes it
-    PlayPlaying = 3,       // sound is coming out
-    PlayBuffering = 6,     // playing, but waiting for the network to fill the cache
-    PlayMediaEnded = 8,    // the stream ended or dropped after it had played
-    PlayTransitioning = 9, // resolving the playlist and opening the stream
-    PlayReady = 10,        // ready after an open that failed (an error is queued)
+    PlayUndefined = 0,      // nothing opened, or closed
+    PlayStopped = 1,        // stopped with the address kept; play() resumes it
+    PlayPlaying = 3,        // sound is coming out
+    PlayBuffering = 6,      // playing, but waiting for the network to fill the cache
+    PlayMediaEnded = 8,     // the stream ended or dropped after it had played
+    PlayTransitioning = 9,  // resolving the playlist and opening the stream
+    PlayReady = 10,         // ready after an open that failed (an error is queued)
 };
 
 // Where one opening of an address stands.

@@ -63,7 +63,8 @@ QString decodeEntities(const QString& text) {
 
 // "Key<N>=value" lines of an INI-style section, in the order of N.
 QList<Entry> numberedKeys(const QByteArray& body, const QString& prefix) {
-    static const QRegularExpression line(QStringLiteral("^\\s*([A-Za-z]+)(\\d+)\\s*=\\s*(.*?)\\s*$"));
+    static const QRegularExpression line(
+        QStringLiteral("^\\s*([A-Za-z]+)(\\d+)\\s*=\\s*(.*?)\\s*$"));
     std::map<long long, QString> byNumber;
     const QStringList lines =
         decodeText(body).split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
@@ -155,9 +156,8 @@ QList<Entry> parseAsx(const QByteArray& body) {
     // the tags are scanned rather than parsed; comments are taken out first.
     static const QRegularExpression comment(QStringLiteral("<!--.*?-->"),
                                             QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tag(
-        QStringLiteral("<\\s*(ref|entryref)\\b([^>]*)>"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tag(QStringLiteral("<\\s*(ref|entryref)\\b([^>]*)>"),
+                                        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression href(
         QStringLiteral("\\bhref\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>\"']+))"),
         QRegularExpression::CaseInsensitiveOption);
@@ -200,7 +200,9 @@ QList<Entry> parseM3u(const QByteArray& body) {
     return entries;
 }
 
-QList<Entry> parsePls(const QByteArray& body) { return numberedKeys(body, QStringLiteral("File")); }
+QList<Entry> parsePls(const QByteArray& body) {
+    return numberedKeys(body, QStringLiteral("File"));
+}
 
 QList<Entry> parseAsfReference(const QByteArray& body) {
     return numberedKeys(body, QStringLiteral("Ref"));

@@ -32,7 +32,9 @@ PlaylistResolver::PlaylistResolver(QObject* parent)
     network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
-PlaylistResolver::~PlaylistResolver() { cancel(); }
+PlaylistResolver::~PlaylistResolver() {
+    cancel();
+}
 
 void PlaylistResolver::cancel() {
     done_ = nullptr;
@@ -105,7 +107,8 @@ void PlaylistResolver::next() {
                 fetched(reply, item);
             }
         });
-        connect(reply, &QNetworkReply::finished, this, [this, reply, item] { fetched(reply, item); });
+        connect(reply, &QNetworkReply::finished, this,
+                [this, reply, item] { fetched(reply, item); });
     }
     if (queue_.empty() && !reply_) {
         finish();

@@ -77,9 +77,10 @@ TEST_F(MpegVideoTest, AClipThatEndsReportsStoppedAndPlaysAgain) {
 }
 
 TEST_F(MpegVideoTest, AMissingClipIsRefusedAndUnknownCommandsAreNamed) {
-    EXPECT_EQ(mci_.mciSendString(QStringLiteral("open ") + dir_.filePath(QStringLiteral("none.dll")) +
-                                 QStringLiteral(" type MPEGVideo alias CURRFILE")),
-              platform::MciErrFileNotFound);
+    EXPECT_EQ(
+        mci_.mciSendString(QStringLiteral("open ") + dir_.filePath(QStringLiteral("none.dll")) +
+                           QStringLiteral(" type MPEGVideo alias CURRFILE")),
+        platform::MciErrFileNotFound);
     ASSERT_EQ(mci_.mciSendString(QStringLiteral("open \"") + clip_ +
                                  QStringLiteral("\" type MPEGVideo alias CURRFILE")),
               0u);

@@ -45,11 +45,12 @@ class PlaybackIntegrationTest : public TempFolderTest {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
         probe.close();
-        stations_.items = {{QStringLiteral("Tone"), site_.baseUrl() + QStringLiteral("/stream.mp3")},
-                           {QStringLiteral("Gone"), site_.baseUrl() + QStringLiteral("/gone.mp3")},
-                           {QStringLiteral("Refused"), refused},
-                           {QStringLiteral("Asx"), site_.baseUrl() + QStringLiteral("/live.asx")},
-                           {QStringLiteral("Pls"), site_.baseUrl() + QStringLiteral("/live.pls")}};
+        stations_.items = {
+            {QStringLiteral("Tone"), site_.baseUrl() + QStringLiteral("/stream.mp3")},
+            {QStringLiteral("Gone"), site_.baseUrl() + QStringLiteral("/gone.mp3")},
+            {QStringLiteral("Refused"), refused},
+            {QStringLiteral("Asx"), site_.baseUrl() + QStringLiteral("/live.asx")},
+            {QStringLiteral("Pls"), site_.baseUrl() + QStringLiteral("/live.pls")}};
         platform::registerMpegVideo(session_);
         wm_ = std::make_unique<MpvPlayer>(nullptr, MpvPlayer::Video::None);
         wm_->resize(180, 184);
@@ -65,9 +66,9 @@ class PlaybackIntegrationTest : public TempFolderTest {
         return QTest::qWaitFor([&] { return wm_->playState() == state; }, 20000);
     }
     int messages() const {
-        return static_cast<int>(std::count_if(
-            boxes_.shown().begin(), boxes_.shown().end(),
-            [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
+        return static_cast<int>(
+            std::count_if(boxes_.shown().begin(), boxes_.shown().end(),
+                          [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
     }
     void playStation(int index) {
         stations_.selected = index;

@@ -71,9 +71,9 @@ class PlaybackTest : public TempFolderTest {
                                      QString::fromUtf8(key));
     }
     int unavailableMessages() const {
-        return static_cast<int>(std::count_if(
-            boxes_.shown().begin(), boxes_.shown().end(),
-            [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
+        return static_cast<int>(
+            std::count_if(boxes_.shown().begin(), boxes_.shown().end(),
+                          [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
     }
 
     FakePlayer wm_;
@@ -82,16 +82,16 @@ class PlaybackTest : public TempFolderTest {
     FakeRecord record_;
     ScriptedMessageBoxes boxes_;
     LoggingMci mci_;
-    Playback playback_{wm_,        stations_, window_, record_, boxes_, settings(), mci_,
-                       QStringLiteral("/opt/My Radio")};
+    Playback playback_{wm_,    stations_,  window_, record_,
+                       boxes_, settings(), mci_,    QStringLiteral("/opt/My Radio")};
 };
 
 TEST_F(PlaybackTest, PlayWithNothingSelectedPlaysTheFirstStationAndRemembersIt) {
     playback_.PicPlay_Click();
     EXPECT_EQ(stations_.selected, 0);
     EXPECT_EQ(stations_.counter, QStringLiteral("1 of 3"));
-    EXPECT_EQ(wm_.calls, (QStringList{QStringLiteral("close"),
-                                      QStringLiteral("URL=http://a.example/s")}));
+    EXPECT_EQ(wm_.calls,
+              (QStringList{QStringLiteral("close"), QStringLiteral("URL=http://a.example/s")}));
     EXPECT_TRUE(playback_.IsPlaying());
     EXPECT_FALSE(window_.picMessVisible);
     EXPECT_EQ(window_.rollovers, 1);

@@ -61,15 +61,16 @@ TEST_F(VendorSiteTest, ServesFilesWithTheirTypeInTheRequestsHttpVersion) {
 TEST_F(VendorSiteTest, AnswersNotFoundAndNeverLeavesItsFolder) {
     EXPECT_TRUE(exchange("GET /nothing.html HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
     EXPECT_TRUE(exchange("GET /../etc/passwd HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
-    EXPECT_TRUE(exchange("GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
+    EXPECT_TRUE(
+        exchange("GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
     EXPECT_TRUE(exchange("GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
     EXPECT_TRUE(exchange("NONSENSE\r\n\r\n").startsWith("HTTP/1.0 400 "));
     EXPECT_TRUE(exchange("POST /list.pls HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 405 "));
 }
 
 TEST_F(VendorSiteTest, StreamsMp3FramesWithoutEverEndingTheResponse) {
-    const QByteArray reply = exchange("GET /stream.mp3 HTTP/1.0\r\nIcy-MetaData: 0\r\n\r\n",
-                                      64 * 1024, 10000);
+    const QByteArray reply =
+        exchange("GET /stream.mp3 HTTP/1.0\r\nIcy-MetaData: 0\r\n\r\n", 64 * 1024, 10000);
     const qsizetype bodyAt = reply.indexOf("\r\n\r\n") + 4;
     ASSERT_GT(bodyAt, 4);
     const QByteArray head = reply.left(bodyAt);

@@ -9,7 +9,9 @@
 
 namespace vendor_site {
 
-void ToneEncoder::Close::operator()(lame_global_struct* flags) const { lame_close(flags); }
+void ToneEncoder::Close::operator()(lame_global_struct* flags) const {
+    lame_close(flags);
+}
 
 ToneEncoder::ToneEncoder(double frequency, int kbps, double amplitude)
     : lame_(lame_init()), frequency_(frequency), amplitude_(amplitude) {
@@ -39,9 +41,9 @@ QByteArray ToneEncoder::encode(int samples) {
     samplesDone_ += samples;
     // lame's own bound for the output of one call: 1.25 × samples + 7200 bytes.
     QByteArray out(samples * 5 / 4 + 7200, Qt::Uninitialized);
-    const int written = lame_encode_buffer_interleaved(
-        lame_.get(), pcm.data(), samples, reinterpret_cast<unsigned char*>(out.data()),
-        static_cast<int>(out.size()));
+    const int written = lame_encode_buffer_interleaved(lame_.get(), pcm.data(), samples,
+                                                       reinterpret_cast<unsigned char*>(out.data()),
+                                                       static_cast<int>(out.size()));
     if (written < 0) {
         throw std::runtime_error("lame_encode_buffer_interleaved failed");
     }

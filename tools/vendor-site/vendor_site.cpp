@@ -62,8 +62,7 @@ class ToneStream final : public QObject {
         if (socket_->bytesToWrite() > kMaxUnsentBytes) {
             return;
         }
-        const long long due =
-            (clock_.elapsed() + kBurstMs) * ToneEncoder::kSampleRate / 1000;
+        const long long due = (clock_.elapsed() + kBurstMs) * ToneEncoder::kSampleRate / 1000;
         while (encoder_.samplesDone() < due) {
             socket_->write(encoder_.encode(ToneEncoder::kFrameSamples));
         }
@@ -114,9 +113,13 @@ VendorSite::VendorSite(const QString& root, QObject* parent)
 
 VendorSite::~VendorSite() = default;
 
-bool VendorSite::listen(quint16 port) { return server_->listen(QHostAddress::LocalHost, port); }
+bool VendorSite::listen(quint16 port) {
+    return server_->listen(QHostAddress::LocalHost, port);
+}
 
-quint16 VendorSite::port() const { return server_->serverPort(); }
+quint16 VendorSite::port() const {
+    return server_->serverPort();
+}
 
 QString VendorSite::baseUrl() const {
     return QStringLiteral("http://127.0.0.1:") + QString::number(port());
@@ -128,14 +131,14 @@ void VendorSite::addRoute(const QByteArray& path, Handler handler) {
 
 QByteArray VendorSite::contentType(const QString& fileName) {
     static const QMap<QString, QByteArray> types = {
-        {QStringLiteral("html"), "text/html"},       {QStringLiteral("htm"), "text/html"},
-        {QStringLiteral("php"), "text/html"},        {QStringLiteral("txt"), "text/plain"},
-        {QStringLiteral("ini"), "text/plain"},       {QStringLiteral("mp3"), "audio/mpeg"},
-        {QStringLiteral("wav"), "audio/wav"},        {QStringLiteral("asx"), "video/x-ms-asf"},
-        {QStringLiteral("asf"), "video/x-ms-asf"},   {QStringLiteral("pls"), "audio/x-scpls"},
-        {QStringLiteral("m3u"), "audio/x-mpegurl"},  {QStringLiteral("jpg"), "image/jpeg"},
-        {QStringLiteral("jpeg"), "image/jpeg"},      {QStringLiteral("bmp"), "image/bmp"},
-        {QStringLiteral("png"), "image/png"},        {QStringLiteral("css"), "text/css"},
+        {QStringLiteral("html"), "text/html"},      {QStringLiteral("htm"), "text/html"},
+        {QStringLiteral("php"), "text/html"},       {QStringLiteral("txt"), "text/plain"},
+        {QStringLiteral("ini"), "text/plain"},      {QStringLiteral("mp3"), "audio/mpeg"},
+        {QStringLiteral("wav"), "audio/wav"},       {QStringLiteral("asx"), "video/x-ms-asf"},
+        {QStringLiteral("asf"), "video/x-ms-asf"},  {QStringLiteral("pls"), "audio/x-scpls"},
+        {QStringLiteral("m3u"), "audio/x-mpegurl"}, {QStringLiteral("jpg"), "image/jpeg"},
+        {QStringLiteral("jpeg"), "image/jpeg"},     {QStringLiteral("bmp"), "image/bmp"},
+        {QStringLiteral("png"), "image/png"},       {QStringLiteral("css"), "text/css"},
     };
     return types.value(QFileInfo(fileName).suffix().toLower(), "application/octet-stream");
 }

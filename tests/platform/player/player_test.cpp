@@ -183,7 +183,8 @@ TEST_F(ResolverTest, ReferencesThatLoopStopAtTheDepthLimit) {
               "<asx><entryref href=\"loop.asx\"/><entry><ref href=\"/s.mp3\"/></entry></asx>");
     const QStringList out = resolve(url("/loop.asx"));
     EXPECT_EQ(out.size(), platform::PlaylistResolver::kMaxDepth);
-    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [&](const QString& a) { return a == url("/s.mp3"); }));
+    EXPECT_TRUE(
+        std::all_of(out.begin(), out.end(), [&](const QString& a) { return a == url("/s.mp3"); }));
 }
 
 }  // namespace

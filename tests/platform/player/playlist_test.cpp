@@ -1,5 +1,5 @@
-#include "platform/player/play_state.h"
 #include "platform/player/playlist.h"
+#include "platform/player/play_state.h"
 
 #include <gtest/gtest.h>
 
@@ -59,8 +59,8 @@ TEST(PlsPlaylist, OrdersByNumberIgnoringKeyCaseAndOtherKeys) {
     const QByteArray pls =
         "[playlist]\nNumberOfEntries=3\nfile2=http://b.example/\nTitle1=First\n"
         "File1 = http://a.example/;stream.mp3\nFILE10=http://c.example/\nLength1=-1\nVersion=2\n";
-    EXPECT_EQ(parsePls(pls), refs({"http://a.example/;stream.mp3", "http://b.example/",
-                                   "http://c.example/"}));
+    EXPECT_EQ(parsePls(pls),
+              refs({"http://a.example/;stream.mp3", "http://b.example/", "http://c.example/"}));
 }
 
 TEST(AsfReference, ReadsRefLinesInOrder) {

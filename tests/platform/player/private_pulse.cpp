@@ -26,13 +26,13 @@ PrivatePulse::PrivatePulse() {
     daemon_.setProcessEnvironment(env);
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     daemon_.setStandardOutputFile(QProcess::nullDevice());
-    daemon_.start(QStringLiteral("pulseaudio"),
-                  {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                   QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--system=false"),
-                   QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=error"),
-                   QStringLiteral("--load=module-null-sink sink_name=zv_null"),
-                   QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") +
-                       socket});
+    daemon_.start(
+        QStringLiteral("pulseaudio"),
+        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--system=false"),
+         QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=error"),
+         QStringLiteral("--load=module-null-sink sink_name=zv_null"),
+         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket});
     if (!daemon_.waitForStarted(10000)) {
         return;
     }
