@@ -141,7 +141,7 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     MpvSession::Options options = MpvSession::safeDefaults();
     if (gl) {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("libmpv"));
-        options.emplace_back(QStringLiteral("hwdec"), QStringLiteral("auto-safe"));
+        options.emplace_back(QStringLiteral("hwdec"), QStringLiteral("no"));
     } else {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("null"));
         options.emplace_back(QStringLiteral("vid"), QStringLiteral("no"));
@@ -268,6 +268,11 @@ void MpvPlayer::loadCurrent() {
     }
     phase_ = Phase::Opening;
     try {
+        if (visualising_) {
+            // The graph feeds on the sound only; a stream with its own video must show that.
+            mpv_->setProperty(QStringLiteral("lavfi-complex"), QString());
+            visualising_ = false;
+        }
         attempt_.loading(mpv_->command({QStringLiteral("loadfile"), mpvPath(attempt_.current())}));
     } catch (const Error& e) {
         qWarning("%s", e.what());
@@ -275,6 +280,24 @@ void MpvPlayer::loadCurrent() {
         return;
     }
     updateState();
+}
+
+void MpvPlayer::setVisualisation(const QString& effectType, int preset) {
+    visualisation_ = visualisationGraph(effectType, preset);
+}
+
+void MpvPlayer::showVisualisationIfNoVideo() {
+    if (video_ == nullptr ||
+        !mpv_->stringProperty(QStringLiteral("current-tracks/video/id")).isEmpty()) {
+        return;
+    }
+    try {
+        mpv_->setProperty(QStringLiteral("lavfi-complex"), visualisation_);
+        visualising_ = true;
+    } catch (const Error& e) {
+        // A picture is a nicety: the sound plays on without it.
+        qWarning("%s", e.what());
+    }
 }
 
 void MpvPlayer::failAttempt() {
@@ -294,6 +317,7 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
             if (phase_ == Phase::Opening && attempt_.isCurrent(startedEntry_)) {
                 attempt_.played();
                 phase_ = Phase::Playing;
+                showVisualisationIfNoVideo();
                 updateState();
             }
             return;

@@ -45,6 +45,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void setHeightTwips(int twips) override;
 
     bool hasVideo() const { return video_ != nullptr; }
+    // The visualisation that streams without video show (where there is a picture at all).
+    void setVisualisation(const QString& effectType, int preset);
     int volume() const;
     static constexpr int kBarHeightPixels = 24;
 
@@ -61,6 +63,7 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void stopMpv();
     void updateState();
     void layoutChildren();
+    void showVisualisationIfNoVideo();
     void raiseMouse(QMouseEvent* event, QWidget* from);
 
     std::unique_ptr<MpvSession> mpv_;
@@ -80,6 +83,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     bool fullScreen_ = false;
     bool invokeURLs_ = true;
     int heightTwips_ = 2760;
+    QString visualisation_ = visualisationGraph(QStringLiteral("Battery"), 3);
+    bool visualising_ = false;
 };
 
 }  // namespace platform

@@ -178,6 +178,16 @@ void MpvSession::setDouble(const QString& name, double value) {
           name);
 }
 
+QString MpvSession::stringProperty(const QString& name) const {
+    char* text = mpv_get_property_string(handle_.get(), name.toUtf8().constData());
+    if (text == nullptr) {
+        return {};
+    }
+    const QString out = QString::fromUtf8(text);
+    mpv_free(text);
+    return out;
+}
+
 QStringList MpvSession::playlistFiles(std::int64_t first, int count) const {
     NodeGuard list;
     check(mpv_get_property(handle_.get(), "playlist", MPV_FORMAT_NODE, &list.node),

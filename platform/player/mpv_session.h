@@ -50,6 +50,8 @@ class MpvSession final : public QObject {
     std::int64_t command(const QStringList& args);
     void setProperty(const QString& name, const QString& value);
     void setDouble(const QString& name, double value);
+    // Empty when the property has no value (for example no video track).
+    QString stringProperty(const QString& name) const;
     // The file names of the playlist entries with ids in [first, first + count).
     QStringList playlistFiles(std::int64_t first, int count) const;
     void observeFlag(const QString& name);

@@ -25,6 +25,12 @@ enum class Phase { Idle, Resolving, Opening, Playing, Stopped, Ended, Failed };
 
 PlayState playStateFor(Phase phase, bool buffering);
 
+// The picture shown for a stream without video: a libmpv "lavfi-complex" graph drawn from the
+// sound, chosen by the media-player visualisation preferences (effect type and preset). Bars
+// ("Bars", "Battery" and anything unknown) show the spectrum, "Scope" or "Waveform" the wave,
+// "Ambience" the stereo image; the preset picks the drawing style within the effect.
+QString visualisationGraph(const QString& effectType, int preset);
+
 // Why libmpv ended an entry, reduced to what decides the next step.
 enum class EndReason { Eof, Error, Stopped, Redirect };
 

@@ -161,3 +161,26 @@ TEST(Attempts, APlaylistFoundBehindTheAddressReplacesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Visualisation, EveryChoiceFeedsTheSoundOnAndDrawsFromACopy) {
+    // libmpv needs both labelled outputs, or the sound stops along with the picture.
+    QStringList graphs;
+    for (const char* effect : {"Battery", "Bars", "Scope", "Waveform", "Ambience", "", "?"}) {
+        for (int preset : {-1, 0, 1, 2, 3, 7}) {
+            const QString g = platform::visualisationGraph(QString::fromUtf8(effect), preset);
+            EXPECT_TRUE(g.startsWith(QStringLiteral("[aid1]asplit[ao][v];[v]"))) << g.toStdString();
+            EXPECT_TRUE(g.endsWith(QStringLiteral("[vo]"))) << g.toStdString();
+            graphs.append(g);
+        }
+    }
+    EXPECT_EQ(platform::visualisationGraph(QStringLiteral("battery"), 3),
+              platform::visualisationGraph(QStringLiteral("Battery"), 3));
+    EXPECT_NE(platform::visualisationGraph(QStringLiteral("Scope"), 0),
+              platform::visualisationGraph(QStringLiteral("Scope"), 1));
+    graphs.removeDuplicates();
+    EXPECT_GE(graphs.size(), 9);
+}
+
+}  // namespace
