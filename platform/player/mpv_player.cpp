@@ -268,11 +268,8 @@ void MpvPlayer::loadCurrent() {
     }
     phase_ = Phase::Opening;
     try {
-        if (visualising_) {
-            // The graph feeds on the sound only; a stream with its own video must show that.
-            mpv_->setProperty(QStringLiteral("lavfi-complex"), QString());
-            visualising_ = false;
-        }
+        // The graph feeds on the sound only; a stream with its own video must show that.
+        dropVisualisation();
         attempt_.loading(mpv_->command({QStringLiteral("loadfile"), mpvPath(attempt_.current())}));
     } catch (const Error& e) {
         qWarning("%s", e.what());
@@ -286,8 +283,32 @@ void MpvPlayer::setVisualisation(const QString& effectType, int preset) {
     visualisation_ = visualisationGraph(effectType, preset);
 }
 
+void MpvPlayer::showEvent(QShowEvent*) {
+    if (phase_ == Phase::Playing) {
+        showVisualisationIfNoVideo();
+    }
+}
+
+void MpvPlayer::hideEvent(QHideEvent*) {
+    // Nobody sees a hidden (minimised) player: drawing the sound would only cost time.
+    if (!fullScreen_) {
+        try {
+            dropVisualisation();
+        } catch (const Error& e) {
+            qWarning("%s", e.what());
+        }
+    }
+}
+
+void MpvPlayer::dropVisualisation() {
+    if (visualising_) {
+        visualising_ = false;
+        mpv_->setProperty(QStringLiteral("lavfi-complex"), QString());
+    }
+}
+
 void MpvPlayer::showVisualisationIfNoVideo() {
-    if (video_ == nullptr ||
+    if (video_ == nullptr || visualising_ || !isVisible() ||
         !mpv_->stringProperty(QStringLiteral("current-tracks/video/id")).isEmpty()) {
         return;
     }

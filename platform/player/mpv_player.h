@@ -54,6 +54,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void startAttempt(const QStringList& candidates);
@@ -64,6 +66,7 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void updateState();
     void layoutChildren();
     void showVisualisationIfNoVideo();
+    void dropVisualisation();
     void raiseMouse(QMouseEvent* event, QWidget* from);
 
     std::unique_ptr<MpvSession> mpv_;
