@@ -28,15 +28,15 @@ QString visualisationGraph(const QString& effectType, int preset) {
     if (effect == QLatin1String("scope") || effect == QLatin1String("waveform")) {
         static const char* const modes[] = {"point", "line", "p2p", "cline"};
         filter =
-            QStringLiteral("showwaves=s=320x180:rate=25:mode=") + QLatin1String(modes[style % 4]);
+            QStringLiteral("showwaves=s=192x108:rate=10:mode=") + QLatin1String(modes[style % 4]);
     } else if (effect == QLatin1String("ambience")) {
         static const char* const modes[] = {"lissajous", "lissajous_xy", "polar"};
-        filter = QStringLiteral("avectorscope=s=320x180:rate=25:mode=") +
+        filter = QStringLiteral("avectorscope=s=192x108:rate=10:mode=") +
                  QLatin1String(modes[style % 3]);
     } else {
         static const char* const modes[] = {"bar", "line", "dot", "bar"};
         static const char* const scales[] = {"log", "log", "log", "sqrt"};
-        filter = QStringLiteral("showfreqs=s=320x180:rate=25:fscale=log:mode=") +
+        filter = QStringLiteral("showfreqs=s=192x108:rate=10:fscale=log:mode=") +
                  QLatin1String(modes[style % 4]) + QStringLiteral(":ascale=") +
                  QLatin1String(scales[style % 4]);
     }

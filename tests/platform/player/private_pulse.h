@@ -21,6 +21,7 @@ class PrivatePulse {
 
     bool running() const { return running_; }
     QString sink() const { return QStringLiteral("zv_null"); }
+    qint64 pid() const { return daemon_.processId(); }
 
     // Records what the null sink plays for `ms` milliseconds (mono, 16-bit, kRate).
     std::vector<short> recordMonitor(int ms) const;
