@@ -73,8 +73,9 @@ MpvSession::Options MpvSession::safeDefaults() {
         {QStringLiteral("demuxer-max-back-bytes"), QStringLiteral("1MiB")},
         {QStringLiteral("demuxer-readahead-secs"), QStringLiteral("5")},
         // A stream that drops reconnects a few times with a growing pause before it ends.
-        {QStringLiteral("stream-lavf-o"), QStringLiteral("reconnect=1,reconnect_streamed=1,"
-                                                         "reconnect_delay_max=8")},
+        {QStringLiteral("stream-lavf-o"),
+         QStringLiteral("reconnect=1,reconnect_streamed=1,reconnect_at_eof=1,"
+                        "reconnect_delay_max=8")},
         {QStringLiteral("idle"), QStringLiteral("yes")},
         {QStringLiteral("keep-open"), QStringLiteral("no")},
         {QStringLiteral("audio-client-name"), QStringLiteral("Zorvita")},

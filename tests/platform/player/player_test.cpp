@@ -6,11 +6,16 @@
 #include "tools/vendor-site/vendor_site.h"
 
 #include <QFile>
+#include <QSlider>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -124,6 +129,47 @@ TEST_F(PlayerTest, StopKeepsTheAddressAndPlayResumesIt) {
     player_->play();
     ASSERT_TRUE(waitForState(3));
     EXPECT_EQ(site_.hits("/stream.mp3"), 2);
+}
+
+TEST_F(PlayerTest, AStreamThatDropsReconnectsByItself) {
+    // The first listener is cut off after a second and a half, as a radio server may do.
+    site_.addRoute("/drops.mp3", [this](const vendor_site::Request& r, QTcpSocket* s) {
+        site_.streamTone(r, s);
+        if (site_.hits("/drops.mp3") == 1) {
+            QTimer::singleShot(1500, s, [s] { s->abort(); });
+        }
+    });
+    player_->setURL(url("/drops.mp3"));
+    ASSERT_TRUE(waitForState(3));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return site_.hits("/drops.mp3") == 2; }, 20000));
+    QTest::qWait(1000);
+    EXPECT_EQ(player_->playState(), 3);
+    EXPECT_EQ(player_->errorCount(), 0);
+    EXPECT_EQ(std::count(states_.begin(), states_.end(), 8), 0);
+}
+
+double rms(const std::vector<short>& samples) {
+    double sum = 0;
+    for (const short s : samples) {
+        sum += static_cast<double>(s) * s;
+    }
+    return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+TEST_F(PlayerTest, TheVolumeSliderOfTheBarSetsTheLoudness) {
+    auto* slider = player_->findChild<QSlider*>();
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->value(), 100);
+    player_->setURL(url("/stream.mp3"));
+    ASSERT_TRUE(waitForState(3));
+    QTest::qWait(500);
+    const double full = rms(pulse_.recordMonitor(700));
+    slider->setValue(40);
+    QTest::qWait(700);
+    const double quiet = rms(pulse_.recordMonitor(700));
+    EXPECT_GT(full, 3000.0);
+    EXPECT_LT(quiet, full * 0.5);
+    EXPECT_GT(quiet, 0.0);
 }
 
 TEST_F(PlayerTest, KeepsItsHeightInTwipsExactlyWithTheBarAtTheBottom) {
