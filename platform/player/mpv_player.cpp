@@ -192,7 +192,11 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
 
 MpvPlayer::~MpvPlayer() {
     resolver_->cancel();
-    // The render context must go before the libmpv instance it belongs to.
+    // A full-screen picture is a window of its own and goes with the player; the render context
+    // must go before the libmpv instance it belongs to.
+    if (picture_ != video_ && picture_->parentWidget() != this) {
+        delete picture_;
+    }
     delete video_;
     video_ = nullptr;
 }
@@ -424,6 +428,7 @@ void MpvPlayer::setFullScreen(bool on) {
         picture_->setParent(nullptr);
         picture_->setWindowFlag(Qt::Window, true);
         picture_->showFullScreen();
+        picture_->activateWindow();
         picture_->setFocus();
     } else {
         picture_->setWindowFlag(Qt::Window, false);

@@ -5,6 +5,7 @@
 #include "tools/vendor-site/tone_encoder.h"
 #include "tools/vendor-site/vendor_site.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QSlider>
 #include <QTcpServer>
@@ -170,6 +171,40 @@ TEST_F(PlayerTest, TheVolumeSliderOfTheBarSetsTheLoudness) {
     EXPECT_GT(full, 3000.0);
     EXPECT_LT(quiet, full * 0.5);
     EXPECT_GT(quiet, 0.0);
+}
+
+// The picture window that full screen opens, if any.
+QWidget* fullScreenWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->isFullScreen()) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(PlayerTest, FullScreenIsLeftWithEscapeOrADoubleClick) {
+    player_->show();
+    int rightClicks = 0;
+    player_->MouseDown = [&](int button, int, int, int) { rightClicks += button == 2 ? 1 : 0; };
+    player_->setFullScreen(true);
+    ASSERT_NE(fullScreenWindow(), nullptr);
+    QTest::mouseClick(fullScreenWindow(), Qt::RightButton);
+    EXPECT_EQ(rightClicks, 1);
+    QTest::keyClick(fullScreenWindow(), Qt::Key_Escape);
+    EXPECT_FALSE(player_->fullScreen());
+    EXPECT_EQ(fullScreenWindow(), nullptr);
+
+    player_->setFullScreen(true);
+    ASSERT_NE(fullScreenWindow(), nullptr);
+    QTest::mouseDClick(fullScreenWindow(), Qt::LeftButton);
+    EXPECT_FALSE(player_->fullScreen());
+    EXPECT_EQ(fullScreenWindow(), nullptr);
+
+    // A player that goes away in full screen takes its picture window with it.
+    player_->setFullScreen(true);
+    player_.reset();
+    EXPECT_EQ(fullScreenWindow(), nullptr);
 }
 
 TEST_F(PlayerTest, KeepsItsHeightInTwipsExactlyWithTheBarAtTheBottom) {
