@@ -373,7 +373,7 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
         QStringList safe;
         for (const QString& file : mpv_->playlistFiles(e.insertId, e.insertCount)) {
             if (const auto url = playlist::resolveEntry(base, file)) {
-                safe.append(playlist::expandScheme(url->toString()));
+                safe.append(playlist::expandScheme(url->toString(QUrl::FullyEncoded)));
             }
         }
         attempt_.replaceCurrent(safe);

@@ -27,6 +27,13 @@ QUrl addressToUrl(const QString& address) {
 
 }  // namespace
 
+QString PlaylistResolver::Item::address() const {
+    if (!written.isEmpty() && !written.startsWith(QLatin1Char('/'))) {
+        return written;
+    }
+    return url.toString(QUrl::FullyEncoded);
+}
+
 PlaylistResolver::PlaylistResolver(QObject* parent)
     : QObject(parent), network_(new QNetworkAccessManager(this)) {
     network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -52,7 +59,7 @@ void PlaylistResolver::cancel() {
 void PlaylistResolver::resolve(const QString& address, std::function<void(QStringList)> done) {
     cancel();
     done_ = std::move(done);
-    queue_.push_back({addressToUrl(address), 0, false});
+    queue_.push_back({addressToUrl(address), 0, false, address.trimmed()});
     // Always answer later, so the caller sees the same order of events for every address.
     QTimer::singleShot(0, this, &PlaylistResolver::next);
 }
@@ -66,7 +73,7 @@ void PlaylistResolver::next() {
         }
         const playlist::Kind byUrl = playlist::kindFromUrl(item.url);
         if (!item.mustBePlaylist && byUrl == playlist::Kind::None) {
-            for (const QString& a : playlist::expandScheme(item.url.toString())) {
+            for (const QString& a : playlist::expandScheme(item.address())) {
                 out_.append(a);
             }
             continue;
@@ -76,13 +83,13 @@ void PlaylistResolver::next() {
             if (file.open(QIODevice::ReadOnly)) {
                 expand(item, file.read(kMaxBodyBytes), QString());
             } else if (!item.mustBePlaylist) {
-                out_.append(item.url.toString());
+                out_.append(item.address());
             }
             continue;
         }
         if (!isHttp(item.url)) {
             if (!item.mustBePlaylist) {
-                out_.append(playlist::expandScheme(item.url.toString()));
+                out_.append(playlist::expandScheme(item.address()));
             }
             continue;
         }
@@ -130,7 +137,7 @@ void PlaylistResolver::fetched(QNetworkReply* reply, const Item& item) {
         expand(from, body, type);
     } else if (!item.mustBePlaylist) {
         // Let the player try the address itself, so its failure is reported the usual way.
-        out_.append(item.url.toString());
+        out_.append(item.address());
     }
     next();
 }
@@ -140,7 +147,7 @@ void PlaylistResolver::expand(const Item& item, const QByteArray& body,
     const playlist::Kind kind = playlist::sniff(body, contentType, playlist::kindFromUrl(item.url));
     if (kind == playlist::Kind::None) {
         if (!item.mustBePlaylist) {
-            out_.append(item.url.toString());
+            out_.append(item.address());
         }
         return;
     }
@@ -148,7 +155,7 @@ void PlaylistResolver::expand(const Item& item, const QByteArray& body,
     for (const playlist::Entry& entry : playlist::parse(kind, body)) {
         const auto url = playlist::resolveEntry(item.url, entry.href);
         if (url) {
-            children.push_back({*url, item.depth + 1, entry.isPlaylist});
+            children.push_back({*url, item.depth + 1, entry.isPlaylist, QString()});
         }
     }
     queue_.insert(queue_.begin(), children.begin(), children.end());

@@ -37,6 +37,8 @@ class PlaylistResolver final : public QObject {
         QUrl url;
         int depth = 0;
         bool mustBePlaylist = false;  // named by an ASX "entryref"
+        QString written;              // the station's own address, handed on untouched
+        QString address() const;
     };
     void next();
     void fetched(QNetworkReply* reply, const Item& item);

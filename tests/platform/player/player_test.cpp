@@ -255,6 +255,11 @@ TEST_F(ResolverTest, AStreamBehindAPlaylistAddressIsNotReadForever) {
     EXPECT_EQ(resolve(url("/radio.pls")), QStringList{url("/radio.pls")});
 }
 
+TEST_F(ResolverTest, AStreamAddressIsHandedOnExactlyAsWritten) {
+    const QString odd = QStringLiteral("http://radio.example:8000/;stream.nsv?x=a%20b&y=ä");
+    EXPECT_EQ(resolve(QStringLiteral("  ") + odd), QStringList{odd});
+}
+
 TEST_F(ResolverTest, AMissingPlaylistIsLeftToThePlayerToReport) {
     EXPECT_EQ(resolve(url("/gone.asx")), QStringList{url("/gone.asx")});
 }
