@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/player/media_player.h"
+#include "platform/player/mpv_session.h"
+#include "platform/player/play_state.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QSlider;
+
+namespace platform {
+
+class MpvVideoWidget;
+class PlaylistResolver;
+
+// The hosted media player control: plays stream addresses through libmpv. Video is drawn through
+// libmpv's render API into an OpenGL widget where OpenGL is available; elsewhere (offscreen) the
+// control plays audio only. A compact control bar with a volume slider sits at the bottom of the
+// control, so a holder that cuts the control off at its full height hides it.
+class MpvPlayer final : public QWidget, public MediaPlayer {
+    Q_OBJECT
+
+  public:
+    enum class Video { Auto, None };
+    explicit MpvPlayer(QWidget* parent = nullptr, Video video = Video::Auto);
+    ~MpvPlayer() override;
+
+    void setURL(const QString& url) override;
+    QString URL() const override { return url_; }
+    void close() override;
+    void play() override;
+    void stop() override;
+    int playState() const override { return playStateFor(phase_, buffering_); }
+    int errorCount() const override { return errors_; }
+    void clearErrorQueue() override { errors_ = 0; }
+    bool fullScreen() const override { return fullScreen_; }
+    void setFullScreen(bool on) override;
+    void setStretchToFit(bool on) override;
+    // No scripts run inside the player, so no stream can ask it to open an address: the value
+    // is only kept.
+    void setInvokeURLs(bool on) override { invokeURLs_ = on; }
+    int heightTwips() const override { return heightTwips_; }
+    void setHeightTwips(int twips) override;
+
+    bool hasVideo() const { return video_ != nullptr; }
+    // The visualisation that streams without video show (where there is a picture at all).
+    void setVisualisation(const QString& effectType, int preset);
+    int volume() const;
+    static constexpr int kBarHeightPixels = 24;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void startAttempt(const QStringList& candidates);
+    void loadCurrent();
+    void failAttempt();
+    void onMpvEvent(const MpvSession::Event& e);
+    void stopMpv();
+    void updateState();
+    void layoutChildren();
+    void showVisualisationIfNoVideo();
+    void dropVisualisation();
+    void raiseMouse(QMouseEvent* event, QWidget* from);
+
+    std::unique_ptr<MpvSession> mpv_;
+    PlaylistResolver* resolver_;
+    MpvVideoWidget* video_ = nullptr;
+    QWidget* picture_ = nullptr;  // what the video area shows: the video or a plain panel
+    QWidget* bar_ = nullptr;
+    QSlider* volume_ = nullptr;
+
+    QString url_;
+    Attempt attempt_;
+    Phase phase_ = Phase::Idle;
+    bool buffering_ = false;
+    std::int64_t startedEntry_ = 0;
+    int errors_ = 0;
+    int lastState_ = PlayUndefined;
+    bool fullScreen_ = false;
+    bool invokeURLs_ = true;
+    int heightTwips_ = 2760;
+    QString visualisation_ = visualisationGraph(QStringLiteral("Battery"), 3);
+    bool visualising_ = false;
+};
+
+}  // namespace platform

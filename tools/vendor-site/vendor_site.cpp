@@ -1,0 +1,244 @@
+#include "tools/vendor-site/vendor_site.h"
+
+#include "tools/vendor-site/tone_encoder.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+namespace vendor_site {
+
+namespace {
+
+constexpr qsizetype kMaxHeadBytes = 16 * 1024;
+// Radio servers send a burst on connect so the player starts at once, then keep real time.
+constexpr int kBurstMs = 1000;
+constexpr int kPumpMs = 50;
+constexpr qint64 kMaxUnsentBytes = 512 * 1024;
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        default:
+            return "Error";
+    }
+}
+
+QByteArray statusLine(const Request& request, int status) {
+    const QByteArray version = request.version == "HTTP/1.0" ? "HTTP/1.0" : "HTTP/1.1";
+    return version + ' ' + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+}
+
+// Sends the tone to one listener: a frame-sized piece whenever real time has moved on.
+class ToneStream final : public QObject {
+  public:
+    explicit ToneStream(QTcpSocket* socket) : QObject(socket), socket_(socket) {
+        clock_.start();
+        connect(&timer_, &QTimer::timeout, this, &ToneStream::pump);
+        timer_.start(kPumpMs);
+        pump();
+    }
+
+  private:
+    void pump() {
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            timer_.stop();
+            return;
+        }
+        if (socket_->bytesToWrite() > kMaxUnsentBytes) {
+            return;
+        }
+        const long long due = (clock_.elapsed() + kBurstMs) * ToneEncoder::kSampleRate / 1000;
+        while (encoder_.samplesDone() < due) {
+            socket_->write(encoder_.encode(ToneEncoder::kFrameSamples));
+        }
+    }
+
+    QTcpSocket* socket_;
+    ToneEncoder encoder_;
+    QElapsedTimer clock_;
+    QTimer timer_;
+};
+
+}  // namespace
+
+bool parseRequest(const QByteArray& head, Request* request) {
+    QList<QByteArray> lines = head.split('\n');
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+    }
+    const QList<QByteArray> first = lines.value(0).split(' ');
+    if (first.size() != 3 || !first[2].startsWith("HTTP/1.") || !first[1].startsWith('/')) {
+        return false;
+    }
+    request->method = first[0];
+    request->version = first[2];
+    const QByteArray target = first[1];
+    const qsizetype question = target.indexOf('?');
+    request->path = QByteArray::fromPercentEncoding(question >= 0 ? target.left(question) : target);
+    request->query = question >= 0 ? target.mid(question + 1) : QByteArray();
+    request->headers.clear();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0) {
+            request->headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                    lines[i].mid(colon + 1).trimmed());
+        }
+    }
+    return true;
+}
+
+VendorSite::VendorSite(const QString& root, QObject* parent)
+    : QObject(parent), root_(root), server_(new QTcpServer(this)) {
+    connect(server_, &QTcpServer::newConnection, this, &VendorSite::accept);
+    addRoute(kStreamPath,
+             [this](const Request& request, QTcpSocket* socket) { streamTone(request, socket); });
+}
+
+VendorSite::~VendorSite() = default;
+
+bool VendorSite::listen(quint16 port) {
+    return server_->listen(QHostAddress::LocalHost, port);
+}
+
+quint16 VendorSite::port() const {
+    return server_->serverPort();
+}
+
+QString VendorSite::baseUrl() const {
+    return QStringLiteral("http://127.0.0.1:") + QString::number(port());
+}
+
+void VendorSite::addRoute(const QByteArray& path, Handler handler) {
+    routes_[path] = std::move(handler);
+}
+
+QByteArray VendorSite::contentType(const QString& fileName) {
+    static const QMap<QString, QByteArray> types = {
+        {QStringLiteral("html"), "text/html"},      {QStringLiteral("htm"), "text/html"},
+        {QStringLiteral("php"), "text/html"},       {QStringLiteral("txt"), "text/plain"},
+        {QStringLiteral("ini"), "text/plain"},      {QStringLiteral("mp3"), "audio/mpeg"},
+        {QStringLiteral("wav"), "audio/wav"},       {QStringLiteral("asx"), "video/x-ms-asf"},
+        {QStringLiteral("asf"), "video/x-ms-asf"},  {QStringLiteral("pls"), "audio/x-scpls"},
+        {QStringLiteral("m3u"), "audio/x-mpegurl"}, {QStringLiteral("jpg"), "image/jpeg"},
+        {QStringLiteral("jpeg"), "image/jpeg"},     {QStringLiteral("bmp"), "image/bmp"},
+        {QStringLiteral("png"), "image/png"},       {QStringLiteral("css"), "text/css"},
+    };
+    return types.value(QFileInfo(fileName).suffix().toLower(), "application/octet-stream");
+}
+
+void VendorSite::respond(QTcpSocket* socket, const Request& request, int status,
+                         const QByteArray& contentType, const QByteArray& body) {
+    QByteArray head = statusLine(request, status);
+    head += "Content-Type: " + contentType + "\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head);
+    if (request.method != "HEAD") {
+        socket->write(body);
+    }
+    socket->disconnectFromHost();
+}
+
+void VendorSite::accept() {
+    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        auto buffer = std::make_shared<QByteArray>();
+        auto answered = std::make_shared<bool>(false);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, answered] {
+            if (*answered) {
+                socket->readAll();  // the body of the request is not used
+                return;
+            }
+            buffer->append(socket->readAll());
+            qsizetype end = buffer->indexOf("\r\n\r\n");
+            if (end < 0) {
+                end = buffer->indexOf("\n\n");
+            }
+            if (end < 0 && buffer->size() <= kMaxHeadBytes) {
+                return;
+            }
+            Request request;
+            const bool ok = end >= 0 && parseRequest(buffer->left(end), &request);
+            *answered = true;
+            buffer->clear();
+            if (!ok) {
+                request.version = "HTTP/1.0";
+                respond(socket, request, 400, "text/plain", "Bad Request\n");
+                return;
+            }
+            handle(socket, request);
+        });
+    }
+}
+
+void VendorSite::handle(QTcpSocket* socket, const Request& request) {
+    ++hits_[request.path];
+    if (request.method != "GET" && request.method != "HEAD") {
+        respond(socket, request, 405, "text/plain", "Method Not Allowed\n");
+        return;
+    }
+    const auto route = routes_.find(request.path);
+    if (route != routes_.end()) {
+        route->second(request, socket);
+        return;
+    }
+    serveFile(socket, request);
+}
+
+void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
+    const QString relative = QString::fromUtf8(request.path).mid(1);
+    const QString rootPath = root_.canonicalPath();
+    const QFileInfo info(root_.filePath(relative));
+    const QString canonical = info.canonicalFilePath();
+    // Only regular files inside the folder: no "..", no links out of it.
+    if (rootPath.isEmpty() || canonical.isEmpty() || !info.isFile() ||
+        !canonical.startsWith(rootPath + QLatin1Char('/'))) {
+        respond(socket, request, 404, "text/html",
+                "<html><body><h1>404 Not Found</h1></body></html>\n");
+        return;
+    }
+    QFile file(canonical);
+    if (!file.open(QIODevice::ReadOnly)) {
+        respond(socket, request, 404, "text/plain", "Not Found\n");
+        return;
+    }
+    respond(socket, request, 200, contentType(canonical), file.readAll());
+}
+
+void VendorSite::streamTone(const Request& request, QTcpSocket* socket) {
+    QByteArray head = statusLine(request, 200);
+    head +=
+        "Content-Type: audio/mpeg\r\n"
+        "icy-name: Zorvita Test Tone\r\n"
+        "icy-genre: Test\r\n"
+        "icy-br: 128\r\n"
+        "Cache-Control: no-cache\r\n"
+        "Connection: close\r\n\r\n";
+    socket->write(head);
+    if (request.method == "HEAD") {
+        socket->disconnectFromHost();
+        return;
+    }
+    ++streamListeners_;
+    connect(socket, &QTcpSocket::disconnected, this, [this] { --streamListeners_; });
+    new ToneStream(socket);
+}
+
+}  // namespace vendor_site
