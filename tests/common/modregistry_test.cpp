@@ -1,4 +1,5 @@
 #include "common/ModRegistry.h"
+#include "common/VendorSite.h"
 #include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,21 @@ TEST(StationCodec, WindowsTextAndUnicodeNamesRoundTrip) {
           QStringLiteral("ગુજરાતી રેડિયો"), QStringLiteral("إذاعة ==> mms://1.2.3.4/a")}) {
         EXPECT_EQ(DecodeStationLine(EncodeStationLine(name)), name);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VendorSite, TheEnvironmentOverridesTheBuiltInHost) {
+    qunsetenv("ZORVITA_VENDOR_HOST");
+    const QString builtIn = VendorHost();
+    EXPECT_FALSE(builtIn.isEmpty());
+    EXPECT_EQ(VendorUrl(), QStringLiteral("http://") + builtIn + QStringLiteral("/"));
+    qputenv("ZORVITA_VENDOR_HOST", "127.0.0.1:8080");
+    EXPECT_EQ(VendorUrl(QStringLiteral("/LIVE/FM_News.php")),
+              QStringLiteral("http://127.0.0.1:8080/LIVE/FM_News.php"));
+    qunsetenv("ZORVITA_VENDOR_HOST");
 }
 
 }  // namespace
