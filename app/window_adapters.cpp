@@ -27,10 +27,10 @@ int WindowStationList::count() const {
     return w_.LstStations()->count();
 }
 
+// The current row: a click makes a row current before it selects it, and the click handler runs
+// in between.
 int WindowStationList::selectedIndex() const {
-    const QListWidget* list = w_.LstStations();
-    const int row = list->currentRow();
-    return row >= 0 && list->item(row)->isSelected() ? row : -1;
+    return w_.LstStations()->currentRow();
 }
 
 void WindowStationList::select(int index) {
