@@ -1,6 +1,7 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
@@ -27,6 +28,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace app {
@@ -78,8 +81,8 @@ bool isNormalFile(const QString& folder, const QString& name) {
 }  // namespace
 
 FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
-             platform::Registry& registry, platform::Shell& shell, QString appFolder,
-             std::function<void()> endProgram)
+             platform::Registry& registry, platform::Shell& shell, MediaServices media,
+             QString appFolder, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Window),
       boxes_(boxes),
       settings_(settings),
@@ -94,16 +97,18 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     skinLoader_ = std::make_unique<skins::SkinLoader>(settings_, boxes_, appFolder_, *LstSkins_);
     ComposeStations();
     LoadDesign();
+    player_ = std::make_unique<PlayerParts>(*this, std::move(media));
 }
 
 void FrmFM::ComposeStations() {
     stations_ = std::make_unique<StationModel>(
         StationControls{LstStations_, LstManageStations_, LstURLS_, LblTot_, LblManageStations_},
-        boxes_, appFolder_, [this] { LstStations_Click(); });
+        boxes_, appFolder_, [this] { playback().LstStations_Click(); });
     stationManager_ = std::make_unique<StationManager>(
         StationManager::Controls{PicManageStations_, LstStations_, LstManageStations_, LstURLS_},
         *stations_, boxes_,
-        StationManager::Actions{[this] { StopPlayback(); }, [this] { LstStations_Click(); }, {}},
+        StationManager::Actions{
+            [this] { StopPlayback(); }, [this] { playback().LstStations_Click(); }, {}},
         this);
     listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
     manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
@@ -221,8 +226,6 @@ void FrmFM::CreateControls() {
         Flash_.at(i) = skins::builtinFlashIcon(i);
     }
 
-    TmrFlash_ = new QTimer(this);
-    TmrFlash_->setInterval(200);
     TmrList_ = new QTimer(this);
     TmrList_->setInterval(100);
     TmrManageList_ = new QTimer(this);
@@ -236,7 +239,6 @@ void FrmFM::CreateControls() {
     connect(PicSettings_, &skins::PictureBox::Click, this, &FrmFM::PicSettings_Click);
     connect(PicOK_, &skins::PictureBox::Click, this, &FrmFM::PicOK_Click);
     connect(LblShowNews_, &ClickLabel::Click, this, &FrmFM::LblShowNews_Click);
-    connect(LstStations_, &QListWidget::currentRowChanged, this, &FrmFM::LstStations_Click);
     connect(mnuClose_, &QAction::triggered, this, &FrmFM::mnuClose_Click);
 }
 
@@ -523,7 +525,7 @@ void FrmFM::LoadDesign() {
     LblMessage_->setCursor(Qt::PointingHandCursor);
     ChkNews_->setChecked(false);
     OptSampleRate_.at(7)->setChecked(true);
-    for (QTimer* timer : {TmrFlash_, TmrList_, TmrManageList_, TmrNewsSlide_}) {
+    for (QTimer* timer : {TmrList_, TmrManageList_, TmrNewsSlide_}) {
         timer->stop();
     }
     mnuShowVol_->setText(QStringLiteral("Show"));
@@ -638,20 +640,7 @@ void FrmFM::Form_Load() {
         }
     });
     platform::ignoreErrors([this] { SetPlayerStartOptions(); });
-    platform::ignoreErrors([this] {
-        const QString last =
-            settings_.GetSetting(kApp, QStringLiteral("Last Played"), QStringLiteral("Station"));
-        if (last.isEmpty()) {
-            LstStations_->setCurrentRow(0);
-            return;
-        }
-        for (int i = 0; i < LstStations_->count(); ++i) {
-            if (LstStations_->item(i)->text() == last) {
-                LstStations_->setCurrentRow(i);
-                return;
-            }
-        }
-    });
+    playback().SelectLastPlayed();
     QString settingId;
     QString settingValue;
     platform::ignoreErrors([&] {
@@ -683,9 +672,21 @@ void FrmFM::Form_Load() {
     });
 }
 
+int FrmFM::RecordRateIndex() const {
+    return player_->recorder().RecordRateIndex;
+}
+
+const QString& FrmFM::RecordSampleRate() const {
+    return player_->recorder().RecordSampleRate;
+}
+
 void FrmFM::setRecordRate(int index, const QString& sampleRate) {
-    recordRateIndex_ = index;
-    recordSampleRate_ = sampleRate;
+    if (index < std::numeric_limits<std::int16_t>::min() ||
+        index > std::numeric_limits<std::int16_t>::max()) {
+        throw platform::Error(6, platform::programName(), QStringLiteral("Overflow"));
+    }
+    recorder().RecordRateIndex = static_cast<std::int16_t>(index);
+    recorder().RecordSampleRate = sampleRate;
 }
 
 QString FrmFM::CurrentSkinName() const {
@@ -699,8 +700,9 @@ void FrmFM::GetAvailableSkins() {
     skinLoader_->GetAvailableSkins();
 }
 
-// The player subsystem: volume-control height from VolumeControl/Show.
-void FrmFM::GetVolumeControlSettings() {}
+void FrmFM::GetVolumeControlSettings() {
+    playback().GetVolumeControlSettings();
+}
 
 // A (re)load starts with an unchanged station list.
 void FrmFM::LoadStations() {
@@ -730,12 +732,18 @@ void FrmFM::NoHeadlines() {
     TmrNewsSlide_->stop();
 }
 
-// The player subsystem: stretch to fit on, links in the stream off.
-void FrmFM::SetPlayerStartOptions() {}
-// The player subsystem: closes the player, stopping playback.
-void FrmFM::ClosePlayer() {}
-// The player subsystem: its Stop button's action.
-void FrmFM::StopPlayback() {}
+void FrmFM::SetPlayerStartOptions() {
+    playback().ApplyStartupSettings();
+}
+
+void FrmFM::ClosePlayer() {
+    platform::ignoreErrors([this] { WM()->close(); });
+}
+
+void FrmFM::StopPlayback() {
+    playback().PicStop_Click();
+}
+
 // The tray subsystem: removes the notification-area icon.
 void FrmFM::DeleteTrayIcon() {}
 
@@ -743,6 +751,11 @@ void FrmFM::DeleteTrayIcon() {}
 // Shutdown
 
 void FrmFM::Form_QueryUnload() {
+    // A recording waits inside the Record click: saving it now keeps what was recorded and lets
+    // that wait end. Once its stop action has begun, the action finishes it.
+    if (tag_ == QLatin1String("RecordStarted") && recorder().RecordingActive) {
+        recordFlow().StopRecordingAction();
+    }
     ClosePlayer();
 }
 
@@ -783,17 +796,6 @@ void FrmFM::mousePressEvent(QMouseEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Station list and settings panel
 
-void FrmFM::LstStations_Click() {
-    platform::trapErrors(boxes_, [this] {
-        const int row = LstStations_->currentRow();
-        if (row < 0) {
-            return;
-        }
-        LblCnt_->setText(QString::number(row + 1) + QStringLiteral(" of ") +
-                         QString::number(LstStations_->count()));
-    });
-}
-
 void FrmFM::PicSettings_Click() {
     platform::trapErrors(boxes_,
                          [this] { PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible()); });
@@ -812,9 +814,9 @@ void FrmFM::PicOK_Click() {
     });
     ignoreErrors([this] {
         settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingID"),
-                              QString::number(recordRateIndex_).trimmed());
+                              QString::number(RecordRateIndex()).trimmed());
         settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingValue"),
-                              recordSampleRate_.trimmed());
+                              RecordSampleRate().trimmed());
     });
     ignoreErrors([this] {
         settings_.SaveSetting(kApp, QStringLiteral("News"), QStringLiteral("Show"),
@@ -863,6 +865,7 @@ void FrmFM::Reload() {
     Form_QueryUnload();
     hide();
     LoadDesign();
+    playback().Reset();
     Form_Load();
 }
 

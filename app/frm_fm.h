@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/compose_player.h"
+
 #include <QIcon>
 #include <QString>
 #include <QWidget>
@@ -20,6 +22,7 @@ class QTimer;
 
 namespace platform {
 class MessageBoxes;
+class MpvPlayer;
 class Registry;
 class SettingsStore;
 class Shell;
@@ -46,15 +49,17 @@ class FrmFM final : public QWidget {
     Q_OBJECT
   public:
     // endProgram ends the program at once; the program passes a function that never returns,
-    // tests one that records the call.
+    // tests one that records the call. Throws platform::Error kErrCannotCreatePlayer when the
+    // media player cannot be created.
     FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
-          platform::Registry& registry, platform::Shell& shell, QString appFolder,
-          std::function<void()> endProgram);
+          platform::Registry& registry, platform::Shell& shell, MediaServices media,
+          QString appFolder, std::function<void()> endProgram);
     ~FrmFM() override;
 
     // The window's load sequence. Returns when the window is initialised, or as far as it got.
     void Form_Load();
-    // Any request to close the window: the player is closed first; the close is never refused.
+    // Any request to close the window: a recording under way is stopped and saved, then the
+    // player is closed; the close is never refused.
     void Form_QueryUnload();
 
     // Handlers of the controls, named after them.
@@ -64,7 +69,6 @@ class FrmFM final : public QWidget {
     void PicSettings_Click();
     void PicOK_Click();
     void LblShowNews_Click();
-    void LstStations_Click();
 
     // Names of the required files, in the order they are tested.
     static const std::array<QString, 6>& requiredFiles();
@@ -72,15 +76,25 @@ class FrmFM final : public QWidget {
     // the program. Returns whether all are present.
     bool CheckRequiredFiles();
 
-    // State.
+    // The headline strip, or the status label in its place.
+    void ShowHeadlines();
+    void NoHeadlines();
+
+    // State. The recording rate is the recorder's.
     const QString& appFolder() const { return appFolder_; }
-    int RecordRateIndex() const { return recordRateIndex_; }
-    const QString& RecordSampleRate() const { return recordSampleRate_; }
+    int RecordRateIndex() const;
+    const QString& RecordSampleRate() const;
     void setRecordRate(int index, const QString& sampleRate);
+    // The window's tag: "RecordStarted" while a recording is under way.
+    const QString& Tag() const { return tag_; }
+    void setTag(const QString& tag) { tag_ = tag; }
     QString CurrentSkinName() const;
     int loadCount() const { return loadCount_; }
     StationModel& stations() { return *stations_; }
     StationManager& stationManager() { return *stationManager_; }
+    playback::Playback& playback() { return player_->playback(); }
+    ModRecorder& recorder() { return player_->recorder(); }
+    ::RecordFlow& recordFlow() { return player_->recordFlow(); }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -123,6 +137,8 @@ class FrmFM final : public QWidget {
     skins::PictureBox* PicMess() const { return PicMess_; }
     // The player area: the media player control goes at its top-left corner.
     skins::PictureBox* PicHolder() const { return PicHolder_; }
+    // The media player control.
+    platform::MpvPlayer* WM() const { return player_->WM(); }
     QListWidget* LstStations() const { return LstStations_; }
     ClickLabel* LblCnt() const { return LblCnt_; }
     ClickLabel* LblNews() const { return LblNews_; }
@@ -180,7 +196,8 @@ class FrmFM final : public QWidget {
     // is no 5).
     const QIcon& Flash(int index) const { return Flash_.at(index); }
 
-    QTimer* TmrFlash() const { return TmrFlash_; }
+    // The playing animation's timer, which the player handlers run.
+    const QTimer* TmrFlash() const { return &player_->playback().TmrFlash(); }
     QTimer* TmrList() const { return TmrList_; }
     QTimer* TmrManageList() const { return TmrManageList_; }
     QTimer* TmrNewsSlide() const { return TmrNewsSlide_; }
@@ -223,8 +240,6 @@ class FrmFM final : public QWidget {
     void PrepareStationLists();
     void NewNewsSocket();
     void FetchHeadlines();
-    void ShowHeadlines();
-    void NoHeadlines();
     void SetPlayerStartOptions();
     void ClosePlayer();
     // The player's Stop action.
@@ -242,9 +257,9 @@ class FrmFM final : public QWidget {
     std::unique_ptr<StationManager> stationManager_;
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
+    std::unique_ptr<PlayerParts> player_;
 
-    int recordRateIndex_ = 7;
-    QString recordSampleRate_ = QStringLiteral("48000");
+    QString tag_;
     int loadCount_ = 0;
     bool ended_ = false;
 
@@ -332,7 +347,6 @@ class FrmFM final : public QWidget {
 
     std::array<QIcon, 7> Flash_;
 
-    QTimer* TmrFlash_ = nullptr;
     QTimer* TmrList_ = nullptr;
     QTimer* TmrManageList_ = nullptr;
     QTimer* TmrNewsSlide_ = nullptr;

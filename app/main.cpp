@@ -1,11 +1,16 @@
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "platform/audio/pulse_audio.h"
+#include "platform/mci/mci.h"
+#include "platform/mci/mpegvideo_device.h"
+#include "platform/mci/waveaudio_device.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/message_box.h"
 
 #include <QApplication>
+#include <QDateTime>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +22,15 @@ int main(int argc, char** argv) {
     platform::SettingsStore settings(registry);
     platform::DesktopShell shell;
     platform::SingleInstance instance(QStringLiteral("Zorvita"));
+    const QString appFolder = QCoreApplication::applicationDirPath();
+
+    // One command-string session for the program: the start sound and the recorder. Captured
+    // sound waits beside the recordings, so saving it is a rename on the same file system.
+    platform::MciSession mci;
+    platform::registerMpegVideo(mci);
+    platform::WaveAudioOptions recording;
+    recording.tempFolder = appFolder;
+    platform::registerWaveAudio(mci, std::move(recording));
 
     app::MainServices services{
         boxes,
@@ -24,7 +38,7 @@ int main(int argc, char** argv) {
         registry,
         shell,
         instance,
-        QCoreApplication::applicationDirPath(),
+        appFolder,
         // Ending at once: no other window's close handler runs. Every setting is already on
         // disk (each write replaces the store file), so nothing is lost.
         [] {
@@ -33,6 +47,8 @@ int main(int argc, char** argv) {
         },
         {},
         {},
+        {mci, [] { return platform::countCaptureSources(); },
+         [] { return QDateTime::currentDateTime(); }},
     };
     const app::MainResult started = app::Main(services);
     if (!started.window) {

@@ -4,6 +4,7 @@
 #include "common/ModRegistry.h"
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
+#include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/report_error.h"
 
@@ -55,14 +56,13 @@ MainResult Main(MainServices& s) {
         SetPlayerPreferences(s.registry);
         try {
             result.window = std::make_unique<FrmFM>(s.boxes, s.settings, s.registry, s.shell,
-                                                    s.appFolder, s.endProgram);
+                                                    s.media, s.appFolder, s.endProgram);
             if (s.composeWindow) {
                 s.composeWindow(*result.window);
             }
             result.window->Form_Load();
-        } catch (const std::exception& e) {
-            // The player's creation fails naming its library when the player is not installed.
-            if (platform::describe(e).contains(QLatin1String("wmp.dll"))) {
+        } catch (const platform::Error& e) {
+            if (e.number() == kErrCannotCreatePlayer) {
                 result.window.reset();
                 showPlayerMissing(s.boxes);
                 s.endProgram();

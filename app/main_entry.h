@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/compose_player.h"
+
 #include <QString>
 
 #include <functional>
@@ -36,9 +38,10 @@ struct MainServices {
     std::function<void()> endProgram;
     // Shows the recording-help window, modeless.
     std::function<void()> showHelpWindow;
-    // Gives the new main window its subsystems (player, stations, news, ...), before its load
-    // sequence runs. A failure that names "wmp.dll" means the media player cannot be created.
+    // Gives the new main window further subsystems before its load sequence runs.
     std::function<void(FrmFM&)> composeWindow;
+    // What the window's player and recorder need.
+    MediaServices media;
 };
 
 struct MainResult {

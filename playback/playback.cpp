@@ -259,4 +259,11 @@ void Playback::SelectLastPlayed() {
     });
 }
 
+void Playback::Reset() {
+    tmrFlash_.stop();
+    isPlaying_ = false;
+    startSoundPlayed_ = false;
+    currentStation_.clear();
+}
+
 }  // namespace playback

@@ -52,6 +52,9 @@ class Playback final : public QObject {
     void ApplyStartupSettings();
     // Start-up: selects the last-played station, or the first one.
     void SelectLastPlayed();
+    // The window was rebuilt (a new skin): nothing plays, and the next Play plays the start sound
+    // again, as in a new window.
+    void Reset();
 
     bool IsPlaying() const { return isPlaying_; }
     bool StartSoundPlayed() const { return startSoundPlayed_; }

@@ -2,6 +2,7 @@
 
 #include "platform/registry/settings_store.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -24,8 +25,13 @@ void AppFolderTest::createFile(const QString& name) {
     f.write("x");
 }
 
+app::MediaServices AppFolderTest::media() {
+    return {mci, [this] { return captureDevices; },
+            [] { return QDateTime(QDate(2026, 3, 7), QTime(14, 30, 5)); }};
+}
+
 std::unique_ptr<app::FrmFM> AppFolderTest::makeWindow() {
-    return std::make_unique<app::FrmFM>(boxes, settings(), registry(), shell, appFolder_,
+    return std::make_unique<app::FrmFM>(boxes, settings(), registry(), shell, media(), appFolder_,
                                         [this] { ++endCalls; });
 }
 

@@ -9,6 +9,7 @@
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "platform/mci/mci.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
@@ -16,6 +17,7 @@
 #include "skins/picture_box.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QPainter>
@@ -37,12 +39,18 @@ class PrintedMessageBoxes final : public platform::MessageBoxes {
     }
 };
 
+// The helper records nothing: no capture device.
+app::MediaServices noRecording(platform::Mci& mci) {
+    return {mci, [] { return 0; }, [] { return QDateTime::currentDateTime(); }};
+}
+
 int runMain(const QString& appFolder, const QString& instanceName) {
     PrintedMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
     platform::DesktopShell shell;
     platform::SingleInstance instance(instanceName);
+    platform::MciSession mci;
     app::MainServices services{boxes,
                                settings,
                                registry,
@@ -55,7 +63,8 @@ int runMain(const QString& appFolder, const QString& instanceName) {
                                    std::_Exit(3);
                                },
                                {},
-                               {}};
+                               {},
+                               noRecording(mci)};
     const app::MainResult started = app::Main(services);
     if (!started.window) {
         return 0;
@@ -70,7 +79,9 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
     platform::DesktopShell shell;
-    app::FrmFM window(boxes, settings, registry, shell, appFolder, [] { std::_Exit(3); });
+    platform::MciSession mci;
+    app::FrmFM window(boxes, settings, registry, shell, noRecording(mci), appFolder,
+                      [] { std::_Exit(3); });
     window.move(40, 40);
     window.Form_Load();
     // The station model is filled by the station list; a few names stand in for it here.

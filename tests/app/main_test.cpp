@@ -38,7 +38,8 @@ class MainTest : public AppFolderTest {
                                  appFolder(),
                                  [this] { ++endCalls; },
                                  [this] { ++helpShown; },
-                                 {}};
+                                 {},
+                                 media()};
     }
     int helpShown = 0;
 };
@@ -109,8 +110,8 @@ TEST_F(MainTest, PlayerThatCannotBeCreatedGetsItsOwnMessageAndEndsTheProgram) {
     platform::SingleInstance instance(uniqueName());
     app::MainServices s = services(instance);
     s.composeWindow = [](app::FrmFM&) {
-        throw platform::Error(429, QStringLiteral("Zorvita"),
-                              QStringLiteral("Cannot load wmp.dll: no media player"));
+        throw platform::Error(app::kErrCannotCreatePlayer, QStringLiteral("Zorvita"),
+                              QStringLiteral("The media player could not be started"));
     };
     const app::MainResult result = app::Main(s);
     EXPECT_FALSE(result.window);
@@ -141,17 +142,17 @@ TEST_F(MainTest, OtherFailuresWhileCreatingTheWindowGetTheStandardReport) {
 
 // Only a failure to create the window is taken for the missing media player; a failure after
 // the window is up gets the standard report and the program goes on.
-TEST_F(MainTest, LaterFailuresGetTheStandardReportEvenWhenTheyNameThePlayerLibrary) {
+TEST_F(MainTest, LaterFailuresGetTheStandardReportEvenWithThePlayersErrorNumber) {
     platform::SingleInstance instance(uniqueName());
     app::MainServices s = services(instance);
     s.showHelpWindow = [] {
-        throw platform::Error(429, QStringLiteral("Zorvita"),
-                              QStringLiteral("wmp.dll could not be loaded"));
+        throw platform::Error(app::kErrCannotCreatePlayer, QStringLiteral("Zorvita"),
+                              QStringLiteral("The media player could not be started"));
     };
     const app::MainResult result = app::Main(s);
     EXPECT_TRUE(result.window);
     ASSERT_EQ(boxes.shown().size(), 1U);
-    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("wmp.dll could not be loaded"));
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("The media player could not be started"));
     EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
     EXPECT_EQ(endCalls, 0);
 }

@@ -114,6 +114,19 @@ TEST_F(PlaybackTest, OnlyTheFirstPlayOfTheWindowPlaysTheStartSound) {
     EXPECT_EQ(wm_.url, QStringLiteral("http://c.example/s"));
 }
 
+TEST_F(PlaybackTest, AfterAResetNothingPlaysAndTheNextPlayHasTheStartSoundAgain) {
+    playback_.PicPlay_Click();
+    wm_.setState(3);
+    ASSERT_TRUE(playback_.TmrFlash().isActive());
+    playback_.Reset();
+    EXPECT_FALSE(playback_.IsPlaying());
+    EXPECT_FALSE(playback_.StartSoundPlayed());
+    EXPECT_TRUE(playback_.CurrentStation().isEmpty());
+    EXPECT_FALSE(playback_.TmrFlash().isActive());
+    playback_.PicPlay_Click();
+    EXPECT_EQ(mci_.commands.size(), 6);
+}
+
 TEST_F(PlaybackTest, APlayThatFailsLeavesTheStartSoundForTheNextOne) {
     stations_.items.clear();
     playback_.PicPlay_Click();
