@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -407,6 +408,39 @@ TEST_F(FrmFMTest, MissingStationFileGivesTheDefaultsAndHidesManagement) {
     EXPECT_EQ(w->LstStations()->count(), 31);
     EXPECT_EQ(w->LstManageStations()->count(), 0);
     EXPECT_TRUE(w->LblManageStations()->isHidden());
+}
+
+}  // namespace
+
+namespace {
+
+// The management panel's controls reach the station model through the window's wiring.
+TEST_F(FrmFMTest, ManagingStationsThroughTheWindowRewritesTheFileAndReloadsOnClose) {
+    auto w = makeWindow();
+    w->Form_Load();
+    w->show();
+    w->PicSettings_Click();
+    QTest::mouseClick(w->LblManageStations(), Qt::LeftButton);
+    EXPECT_TRUE(w->PicManageStations()->isVisible());
+
+    w->LstManageStations()->setCurrentRow(0);
+    boxes.answerNext(platform::MsgAnswer::Yes);
+    QTest::mouseClick(w->CmdDelete(), Qt::LeftButton);
+    EXPECT_EQ(w->LstManageStations()->count(), 30);
+    EXPECT_EQ(w->LblTot()->text(), QStringLiteral("Station : 0 of 30"));
+    EXPECT_EQ(w->LstStations()->count(), 31) << "the main list changes when the panel closes";
+
+    w->LstStations()->setCurrentRow(5);
+    QTest::mouseClick(w->PicManageOK(), Qt::LeftButton);
+    EXPECT_FALSE(w->PicManageStations()->isVisible());
+    EXPECT_EQ(w->LstStations()->count(), 30);
+    EXPECT_EQ(w->LstStations()->item(0)->text(), QStringLiteral("RadioOfIndia - Bollywood"));
+    EXPECT_EQ(w->LstStations()->currentRow(), 0);
+    EXPECT_EQ(w->LblCnt()->text(), QStringLiteral("1 of 30"));
+
+    auto again = makeWindow();
+    again->Form_Load();
+    EXPECT_EQ(again->LstStations()->count(), 30);
 }
 
 }  // namespace
