@@ -5,7 +5,7 @@
 // local vendor site in its own process, counted on neither side.
 //
 //   player_bench [seconds]      (default 30; run under xvfb-run -a to measure the shown side)
-#include "tests/platform/player/private_pulse.h"
+#include "tests/platform/audio/pulse_daemon.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 30;
     const QString here = QCoreApplication::applicationDirPath();
 
-    testing_support::PrivatePulse pulse;
-    if (!pulse.running()) {
+    testing_support::PulseDaemon pulse;
+    if (!pulse.ok()) {
         std::fprintf(stderr, "no private PulseAudio daemon\n");
         return 1;
     }

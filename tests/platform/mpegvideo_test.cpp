@@ -1,5 +1,5 @@
 #include "platform/mci/mpegvideo_device.h"
-#include "tests/platform/player/private_pulse.h"
+#include "tests/platform/audio/pulse_daemon.h"
 #include "tools/vendor-site/tone_encoder.h"
 
 #include <QDir>
@@ -12,12 +12,12 @@
 namespace {
 
 using platform::MciSession;
-using testing_support::PrivatePulse;
+using testing_support::PulseDaemon;
 
 class MpegVideoTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(pulse_.running());
+        ASSERT_TRUE(pulse_.ok());
         platform::registerMpegVideo(mci_);
         // A folder with a blank in its name, as application folders often have.
         ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("Program Files/Zorvita")));
@@ -29,7 +29,7 @@ class MpegVideoTest : public ::testing::Test {
         f.write(tone.encode(vendor_site::ToneEncoder::kFrameSamples * 4));
     }
 
-    PrivatePulse pulse_;
+    PulseDaemon pulse_;
     QTemporaryDir dir_;
     QString clip_;
     MciSession mci_;
@@ -46,7 +46,7 @@ TEST_F(MpegVideoTest, PlaysAClipByItsQuotedPathUntilClosed) {
     EXPECT_EQ(mci_.mciSendString(QStringLiteral("status CURRFILE mode"), &mode), 0u);
     EXPECT_EQ(mode, QStringLiteral("playing"));
     const std::vector<short> heard = pulse_.recordMonitor(1000);
-    EXPECT_GT(testing_support::toneShare(heard, 1000.0, PrivatePulse::kRate), 0.5);
+    EXPECT_GT(testing_support::toneShare(heard, 1000.0, PulseDaemon::kMonitorRate), 0.5);
 
     EXPECT_EQ(mci_.mciSendString(QStringLiteral("close CURRFILE")), 0u);
     EXPECT_EQ(mci_.mciSendString(QStringLiteral("play CURRFILE")),

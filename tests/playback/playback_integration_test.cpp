@@ -1,7 +1,7 @@
 #include "platform/mci/mpegvideo_device.h"
 #include "platform/player/mpv_player.h"
 #include "playback/playback.h"
-#include "tests/platform/player/private_pulse.h"
+#include "tests/platform/audio/pulse_daemon.h"
 #include "tests/playback/playback_fakes.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/temp_env.h"
@@ -31,7 +31,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 class PlaybackIntegrationTest : public TempFolderTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(pulse_.running());
+        ASSERT_TRUE(pulse_.ok());
         ASSERT_TRUE(site_.listen(0));
         ASSERT_TRUE(QDir().mkpath(appFolder()));
         vendor_site::ToneEncoder clip(440.0);
@@ -75,7 +75,7 @@ class PlaybackIntegrationTest : public TempFolderTest {
         playback_->PicPlay_Click();
     }
 
-    PrivatePulse pulse_;
+    PulseDaemon pulse_;
     QTemporaryDir site_root_;
     vendor_site::VendorSite site_{site_root_.path()};
     platform::MciSession session_;

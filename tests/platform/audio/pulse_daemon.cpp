@@ -1,5 +1,6 @@
 #include "tests/platform/audio/pulse_daemon.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -7,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -153,6 +155,42 @@ double toneShare(const QByteArray& pcm, int channels, int rate, double frequency
     const double amplitude = 2 * std::sqrt(std::max(magnitude2, 0.0)) / n;
     const double meanSquare = power / n;
     return meanSquare > 0 ? (amplitude * amplitude / 2) / meanSquare : 0;
+}
+
+std::vector<short> PulseDaemon::recordMonitor(int ms) const {
+    QProcess rec;
+    rec.setProcessEnvironment(environment());
+    rec.start(QStringLiteral("parec"),
+              {QStringLiteral("--device=zv_null.monitor"), QStringLiteral("--raw"),
+               QStringLiteral("--format=s16le"),
+               QStringLiteral("--rate=") + QString::number(kMonitorRate),
+               QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=50")});
+    if (!rec.waitForStarted(5000)) {
+        return {};
+    }
+    const qsizetype wanted = static_cast<qsizetype>(ms) * kMonitorRate / 1000 * 2;
+    QByteArray data;
+    QElapsedTimer clock;
+    clock.start();
+    while (data.size() < wanted && clock.elapsed() < ms + 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+        data += rec.readAllStandardOutput();
+    }
+    rec.terminate();
+    rec.waitForFinished(5000);
+    data += rec.readAllStandardOutput();
+    std::vector<short> samples(static_cast<size_t>(data.size()) / 2);
+    if (!samples.empty()) {
+        std::memcpy(samples.data(), data.constData(), samples.size() * 2);
+    }
+    return samples;
+}
+
+double toneShare(const std::vector<short>& mono, double frequency, int rate) {
+    return toneShare(QByteArray::fromRawData(reinterpret_cast<const char*>(mono.data()),
+                                             static_cast<qsizetype>(mono.size() * 2)),
+                     1, rate, frequency);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <vector>
 
 namespace testing_support {
 
@@ -18,7 +19,14 @@ class PulseDaemon {
     PulseDaemon(const PulseDaemon&) = delete;
     PulseDaemon& operator=(const PulseDaemon&) = delete;
 
+    static constexpr int kMonitorRate = 44100;
+
     bool ok() const { return ok_; }
+    QString sink() const { return QStringLiteral("zv_null"); }
+    qint64 pid() const { return daemon_.processId(); }
+    // Records the sink's monitor (mono, kMonitorRate) for `ms`, keeping this process's event loop
+    // running meanwhile: what is being heard may come from this process.
+    std::vector<short> recordMonitor(int ms) const;
     const QString& error() const { return error_; }
     QString folder() const { return dir_.path(); }
 
@@ -42,6 +50,7 @@ class PulseDaemon {
 // The share of a signal's power at one frequency (near 1 for a pure tone of that frequency),
 // measured over the frames given (interleaved 16-bit samples, first channel).
 double toneShare(const QByteArray& pcm, int channels, int rate, double frequency);
+double toneShare(const std::vector<short>& mono, double frequency, int rate);
 
 // Checks that the file is a canonical 16-bit stereo WAVE at the rate, as long as `seconds` within
 // 5 %, whose middle holds a 1 kHz tone; returns the seconds it holds.

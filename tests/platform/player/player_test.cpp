@@ -1,7 +1,7 @@
 #include "platform/player/mpv_player.h"
 #include "platform/player/playlist_resolver.h"
 #include "platform/ui/message_box.h"
-#include "tests/platform/player/private_pulse.h"
+#include "tests/platform/audio/pulse_daemon.h"
 #include "tools/vendor-site/tone_encoder.h"
 #include "tools/vendor-site/vendor_site.h"
 
@@ -21,7 +21,7 @@
 namespace {
 
 using platform::MpvPlayer;
-using testing_support::PrivatePulse;
+using testing_support::PulseDaemon;
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -41,7 +41,7 @@ quint16 refusedPort() {
 class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(pulse_.running());
+        ASSERT_TRUE(pulse_.ok());
         ASSERT_TRUE(site_.listen(0));
         player_ = std::make_unique<MpvPlayer>(nullptr, MpvPlayer::Video::None);
         player_->StatusChange = [this] { states_.push_back(player_->playState()); };
@@ -52,7 +52,7 @@ class PlayerTest : public ::testing::Test {
         return QTest::qWaitFor([&] { return player_->playState() == state; }, ms);
     }
 
-    PrivatePulse pulse_;
+    PulseDaemon pulse_;
     QTemporaryDir root_;
     vendor_site::VendorSite site_{root_.path()};
     std::unique_ptr<MpvPlayer> player_;
@@ -68,8 +68,8 @@ TEST_F(PlayerTest, PlaysTheToneStreamAndItsSoundReachesTheSink) {
     QTest::qWait(500);
     const std::vector<short> heard = pulse_.recordMonitor(1500);
     ASSERT_GT(heard.size(), 20000u);
-    EXPECT_GT(testing_support::toneShare(heard, 1000.0, PrivatePulse::kRate), 0.5);
-    EXPECT_LT(testing_support::toneShare(heard, 440.0, PrivatePulse::kRate), 0.05);
+    EXPECT_GT(testing_support::toneShare(heard, 1000.0, PulseDaemon::kMonitorRate), 0.5);
+    EXPECT_LT(testing_support::toneShare(heard, 440.0, PulseDaemon::kMonitorRate), 0.05);
 
     player_->close();
     EXPECT_EQ(player_->playState(), 0);
