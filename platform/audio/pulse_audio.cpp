@@ -361,14 +361,15 @@ bool PulseClient::defaultSink(DefaultSink* sink, QString* error) {
 std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int channels, int rate,
                                                    int latencyMs, CaptureConsumer consumer,
                                                    QString* error) {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = static_cast<uint32_t>(rate);
-    spec.channels = static_cast<uint8_t>(channels);
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = static_cast<uint32_t>(rate);
+    sampleFormat.channels = static_cast<uint8_t>(channels);
     pa_channel_map map{};
     if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
-        !pa_sample_spec_valid(&spec) ||
-        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT) == nullptr) {
+        !pa_sample_spec_valid(&sampleFormat) ||
+        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT) ==
+            nullptr) {
         *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
                      .arg(channels)
                      .arg(rate);
@@ -381,7 +382,7 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
     {
         LoopLock lock(shared_->loop.get());
         pa_context* context = shared_->context.get();
-        impl->stream.reset(pa_stream_new(context, "Recording", &spec, &map));
+        impl->stream.reset(pa_stream_new(context, "Recording", &sampleFormat, &map));
         if (!impl->stream) {
             *error = serverError(context);
             return nullptr;
@@ -395,7 +396,7 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(
-            pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * PA_USEC_PER_MSEC, &spec));
+            pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * PA_USEC_PER_MSEC, &sampleFormat));
         const QByteArray sourceName = source.toUtf8();
         // Without latency adjustment the source keeps its own timing, so capture starts at once
         // (adjusting a monitor's latency delays its first data by a second or more).
@@ -410,7 +411,7 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
         });
         ready = pa_stream_get_state(stream) == PA_STREAM_READY;
         impl->started = pa_rtclock_now();
-        impl->bytesPerSec = pa_bytes_per_second(&spec);
+        impl->bytesPerSec = pa_bytes_per_second(&sampleFormat);
         if (!ready) {
             *error = answered
                          ? serverError(context)

@@ -310,14 +310,14 @@ QImage button(QSize size, bool lit, const Icon& icon, const QString& caption, QC
 }
 
 void makeButtons() {
-    struct Spec {
+    struct Drawing {
         const char* file;
         QSize size;
         Icon icon;
         const char* caption;
         QColor back;
     };
-    const Spec specs[] = {
+    const Drawing drawings[] = {
         {"Play", kButton, iconPlay, "PLAY", kNavy},
         {"Stop", kButton, iconStop, "STOP", kNavy},
         {"Record", kButton, iconRecord, "RECORD", kNavy},
@@ -360,7 +360,7 @@ void makeButtons() {
          "", kInk},
         {"Close", kClose, nullptr, "OK", kInk},
     };
-    for (const Spec& s : specs) {
+    for (const Drawing& s : drawings) {
         const QString name = QString::fromLatin1(s.file);
         const QString caption = QString::fromLatin1(s.caption);
         save(button(s.size, false, s.icon, caption, s.back), name + QStringLiteral(".jpg"));
@@ -489,11 +489,11 @@ void makePhoto() {
 }
 
 void makeLinkIcons() {
-    struct Spec {
+    struct Drawing {
         const char* file;
         std::function<void(QPainter&)> draw;
     };
-    const Spec specs[] = {
+    const Drawing drawings[] = {
         {"Faq",
          [](QPainter& p) {
              p.setFont(font(16, true));
@@ -527,7 +527,7 @@ void makeLinkIcons() {
              }
          }},
     };
-    for (const Spec& s : specs) {
+    for (const Drawing& s : drawings) {
         QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter p(&image);
