@@ -50,7 +50,8 @@ bool WaveFileWriter::open(const QString& path, int rate, int channels, QString* 
     channels_ = channels;
     dataBytes_ = 0;
     const QByteArray room = header(rate, channels, 0);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+    // Unbuffered, so a full disk fails the write that meets it, not a later flush.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
         file_.write(room) != room.size()) {
         *error = file_.errorString();
         file_.close();
