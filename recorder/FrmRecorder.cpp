@@ -169,17 +169,22 @@ void FrmRecorder::load() {
 }
 
 void FrmRecorder::applySkin() {
+    // The built-in look of the lists, text box and level boxes: light text on brown.
+    const QColor builtInBox(103, 80, 56);
+    const QColor builtInText(222, 206, 140);
     const std::optional<SkinColours> skin = readSkinColours(settings_);
+    const QColor boxBack = skin && skin->comboBack ? *skin->comboBack : builtInBox;
+    const QColor boxText = skin && skin->fore ? *skin->fore : builtInText;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cboDev_, cboSamplerate_, txtFile_, picVUL_, picVUR_}) {
+        setColours(w, boxBack, boxText);
+    }
     if (!skin) {
         return;
     }
     setColours(this, skin->back, skin->fore);
     for (QWidget* w : std::initializer_list<QWidget*>{frmInp_, frmOut_}) {
         setColours(w, skin->back, skin->fore);
-    }
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{cboDev_, cboSamplerate_, txtFile_, picVUL_, picVUR_}) {
-        setColours(w, skin->comboBack, skin->fore);
     }
     for (QLabel* label : findChildren<QLabel*>()) {
         setColours(label, std::nullopt, skin->fore);

@@ -70,6 +70,9 @@ TEST_F(RecorderWithServerTest, RecordsTwoSecondsOfTheToneIntoAnMp3) {
     EXPECT_EQ(window.cboSamplerate()->currentText(), QStringLiteral("44100"));
     EXPECT_EQ(window.txtFile()->text(), app_ + QStringLiteral("/Recorded_081226150405.mp3"));
     EXPECT_EQ(window.LblStatus()->text(), recorder::kIdleStatus);
+    EXPECT_EQ(window.cboDev()->palette().color(QPalette::Base), QColor(103, 80, 56))
+        << "no skin: the built-in colours";
+    EXPECT_EQ(window.cboDev()->palette().color(QPalette::Text), QColor(222, 206, 140));
 
     // Without a device nothing starts.
     window.cboDev()->setCurrentIndex(-1);
