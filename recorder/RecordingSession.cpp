@@ -38,6 +38,8 @@ RecordingSession::~RecordingSession() {
     stream_.reset();
     writer_.close();
     if (converter_.state() != QProcess::NotRunning) {
+        // Nobody listens any more; the intermediate file is still cleaned up.
+        blockSignals(true);
         converter_.waitForFinished(-1);
     }
 }
