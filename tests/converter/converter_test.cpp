@@ -132,6 +132,67 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ConvertFileTest : public TempFolderTest {};
 
+void putLe(QByteArray& out, quint32 v, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+    }
+}
+
+// A WAVE file whose data is MP3 frames (format tag 0x55), as codecs of the recorder write it.
+QByteArray mp3InWave(const QByteArray& mp3, int rate) {
+    QByteArray fmt;
+    putLe(fmt, 0x55, 2);
+    putLe(fmt, 2, 2);
+    putLe(fmt, static_cast<quint32>(rate), 4);
+    putLe(fmt, 160000 / 8, 4);
+    putLe(fmt, 1, 2);
+    putLe(fmt, 0, 2);
+    putLe(fmt, 12, 2);
+    putLe(fmt, 1, 2);     // wID: MPEG
+    putLe(fmt, 2, 4);     // no padding flags
+    putLe(fmt, 522, 2);   // bytes a frame at 160 kbit/s
+    putLe(fmt, 1, 2);     // frames a block
+    putLe(fmt, 1393, 2);  // codec delay
+    QByteArray data = mp3;
+    if (data.size() % 2 != 0) {
+        data.append('\0');
+    }
+    QByteArray file("RIFF");
+    putLe(file, static_cast<quint32>(4 + 8 + fmt.size() + 8 + data.size()), 4);
+    file.append("WAVEfmt ");
+    putLe(file, static_cast<quint32>(fmt.size()), 4);
+    file.append(fmt);
+    file.append("data");
+    putLe(file, static_cast<quint32>(mp3.size()), 4);
+    file.append(data);
+    return file;
+}
+
+TEST_F(ConvertFileTest, AWaveHoldingMp3FramesIsDecodedToo) {
+    const QString first = path(QStringLiteral("first.wav"));
+    ASSERT_TRUE(makeTone(first, soxArgs("-e signed-integer -b 16"), 44100, 2, 1.5));
+    ASSERT_EQ(runHelper(kConverter, {first}), 0);
+    QFile mp3(path(QStringLiteral("first.mp3")));
+    ASSERT_TRUE(mp3.open(QIODevice::ReadOnly));
+    QFile wave(path(QStringLiteral("inner.wav")));
+    ASSERT_TRUE(wave.open(QIODevice::WriteOnly));
+    wave.write(mp3InWave(mp3.readAll(), 44100));
+    wave.close();
+
+    QByteArray output;
+    ASSERT_EQ(runHelper(kConverter, {wave.fileName()}, 30000, &output), 0) << output.constData();
+    const testing_support::DecodedMp3 d =
+        testing_support::decodeMp3(path(QStringLiteral("inner.mp3")));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.rate, 44100);
+    // Encoded twice: twice the codecs' delay and padding.
+    EXPECT_GE(d.frames(), 66150);
+    EXPECT_LT(d.frames(), 66150 + 2 * (576 + 529 + 1152));
+    const QByteArray middle =
+        d.firstChannel.mid(d.firstChannel.size() / 4, d.firstChannel.size() / 2);
+    EXPECT_GT(testing_support::toneShare(middle, 1, d.rate, 1000), 0.8);
+}
+
 TEST_F(ConvertFileTest, TheRecordersIntermediateFileGetsMp3Appended) {
     const QString raw = path(QStringLiteral("Recorded_081226151800"));
     ASSERT_TRUE(makeTone(raw, soxArgs("-t wav -e signed-integer -b 16"), 44100, 2, 0.5));
