@@ -82,6 +82,9 @@ MpvSession::Options MpvSession::safeDefaults() {
         // PulseAudio first (PipeWire serves it too), then whatever else works.
         {QStringLiteral("ao"), QStringLiteral("pulse,")},
         {QStringLiteral("title"), QStringLiteral("Zorvita")},
+        // Radio needs no hardware decoding; probing for it only fills the terminal with noise.
+        {QStringLiteral("hwdec"), QStringLiteral("no")},
+        {QStringLiteral("gpu-hwdec-interop"), QStringLiteral("no")},
     };
 }
 
