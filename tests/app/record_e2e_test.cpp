@@ -15,6 +15,7 @@
 #include "skins/picture_box.h"
 #include "stations/StationFile.h"
 #include "tests/app/app_folder.h"
+#include "tests/converter/mp3_decode.h"
 #include "tests/platform/audio/pulse_daemon.h"
 #include "tools/vendor-site/vendor_site.h"
 
@@ -27,11 +28,6 @@
 
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -42,85 +38,6 @@ using testing_support::AppFolderTest;
 using testing_support::toneShare;
 
 const QString kCredit = QStringLiteral("DEVELOPED BY :- VELMO TARSK");
-
-// A decoded MP3 file: its rate and the left channel as 16-bit samples.
-struct Decoded {
-    int rate = 0;
-    QByteArray left;
-    double seconds() const { return rate > 0 ? left.size() / 2.0 / rate : 0; }
-};
-
-struct FormatCloser {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-
-void takeFrames(AVCodecContext* codec, AVFrame* frame, Decoded& out) {
-    while (avcodec_receive_frame(codec, frame) == 0) {
-        for (int i = 0; i < frame->nb_samples; ++i) {
-            float x = 0;
-            if (frame->format == AV_SAMPLE_FMT_FLTP) {
-                x = reinterpret_cast<const float*>(frame->data[0])[i];
-            } else if (frame->format == AV_SAMPLE_FMT_S16P) {
-                x = reinterpret_cast<const std::int16_t*>(frame->data[0])[i] / 32768.0f;
-            } else {
-                ADD_FAILURE() << "unexpected sample format " << frame->format;
-                return;
-            }
-            const auto sample = static_cast<std::int16_t>(std::clamp(x, -1.0f, 1.0f) * 32767);
-            out.left.append(reinterpret_cast<const char*>(&sample), 2);
-        }
-    }
-}
-
-Decoded decode(const QString& file) {
-    Decoded out;
-    AVFormatContext* raw = nullptr;
-    const QByteArray name = QFile::encodeName(file);
-    if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) != 0) {
-        ADD_FAILURE() << "cannot open " << name.constData();
-        return out;
-    }
-    std::unique_ptr<AVFormatContext, FormatCloser> format(raw);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
-        ADD_FAILURE() << "no stream info";
-        return out;
-    }
-    const AVCodec* decoder = nullptr;
-    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-    if (index < 0 || decoder == nullptr || decoder->id != AV_CODEC_ID_MP3) {
-        ADD_FAILURE() << "no MP3 stream";
-        return out;
-    }
-    std::unique_ptr<AVCodecContext, CodecCloser> codec(avcodec_alloc_context3(decoder));
-    if (!codec ||
-        avcodec_parameters_to_context(codec.get(), format->streams[index]->codecpar) < 0 ||
-        avcodec_open2(codec.get(), decoder, nullptr) < 0) {
-        ADD_FAILURE() << "cannot open the decoder";
-        return out;
-    }
-    out.rate = codec->sample_rate;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    while (av_read_frame(format.get(), packet.get()) == 0) {
-        if (packet->stream_index == index) {
-            EXPECT_EQ(avcodec_send_packet(codec.get(), packet.get()), 0);
-            takeFrames(codec.get(), frame.get(), out);
-        }
-        av_packet_unref(packet.get());
-    }
-    EXPECT_EQ(avcodec_send_packet(codec.get(), nullptr), 0);
-    takeFrames(codec.get(), frame.get(), out);
-    return out;
-}
 
 class RecordEndToEnd : public AppFolderTest {
   protected:
@@ -191,11 +108,15 @@ class RecordEndToEnd : public AppFolderTest {
                 .entryList({QStringLiteral("*.wav"), QStringLiteral("*.tmp")},
                            QDir::Files | QDir::Hidden);
         EXPECT_TRUE(leftovers.isEmpty()) << qPrintable(leftovers.join(QLatin1Char(' ')));
-        const Decoded d = decode(base + QStringLiteral(".mp3"));
+        const testing_support::DecodedMp3 d =
+            testing_support::decodeMp3(base + QStringLiteral(".mp3"));
+        ASSERT_TRUE(d.ok);
+        const double seconds = static_cast<double>(d.frames()) / d.rate;
         EXPECT_EQ(d.rate, 48000);
-        EXPECT_GE(d.seconds(), 3.0 - shortBy);
-        EXPECT_LE(d.seconds(), 3.5);
-        const QByteArray middle = d.left.mid(d.left.size() / 4, d.left.size() / 2);
+        EXPECT_GE(seconds, 3.0 - shortBy);
+        EXPECT_LE(seconds, 3.5);
+        const QByteArray& left = d.firstChannel;
+        const QByteArray middle = left.mid(left.size() / 4, left.size() / 2);
         EXPECT_GT(toneShare(middle, 1, d.rate, 1000), 0.8);
         EXPECT_LT(toneShare(middle, 1, d.rate, 3000), 0.05);
     }
