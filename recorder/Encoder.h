@@ -11,7 +11,8 @@ class Encoder {
     virtual ~Encoder() = default;
 
     virtual int EncoderInit(int rate, int channels, const QString& path) = 0;
-    // *buffer_used: the bytes of this call that the codec took.
+    // *buffer_used: the bytes the codec took this time. Bytes short of a whole frame are kept and
+    // taken with the next call, so over a recording the counts add up to every whole frame.
     virtual int Encode(const char* buffer_ptr, int buffer_len, int* buffer_used) = 0;
     virtual int EncoderClose() = 0;
     // 0: the input's block align, 1: the most bytes one Encode takes; -1 while no file is open.

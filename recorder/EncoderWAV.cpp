@@ -164,7 +164,7 @@ int EncoderWAV::Encode(const char* buffer_ptr, int buffer_len, int* buffer_used)
         return kCodecFailed;
     }
     pending_.remove(0, static_cast<qsizetype>(taken));
-    *buffer_used = static_cast<int>(std::max<long long>(0, taken - held));
+    *buffer_used = static_cast<int>(taken);
     return writeData(converted_.constData(), converted_.size()) ? kOk : kWriteFailed;
 }
 

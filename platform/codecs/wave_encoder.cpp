@@ -125,6 +125,7 @@ WaveEncoder::~WaveEncoder() = default;
 
 std::unique_ptr<WaveEncoder> WaveEncoder::open(int rate, int channels, const QByteArray& format,
                                                QString* error) {
+    quietCodecLog();
     WaveFormatFields fields;
     if (rate < 1 || channels < 1 || !readWaveFormat(format, &fields) || fields.channels < 1 ||
         fields.samplesPerSec < 1) {

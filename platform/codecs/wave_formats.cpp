@@ -55,6 +55,12 @@ constexpr std::array<KnownFamily, 6> kKnownFamilies{{
 
 constexpr std::array<int, 7> kCommonRates{8000, 11025, 16000, 22050, 32000, 44100, 48000};
 
+// Codecs with a WAVE tag whose data FFmpeg's own WAVE reader cannot play back: their packets need
+// the framing of their usual containers. Offering them would make files nothing reads.
+bool unreadableInWave(AVCodecID id) {
+    return id == AV_CODEC_ID_AAC || id == AV_CODEC_ID_VORBIS || id == AV_CODEC_ID_SPEEX;
+}
+
 bool isPcmCodec(AVCodecID id) {
     switch (id) {
     case AV_CODEC_ID_PCM_U8:
@@ -120,9 +126,15 @@ std::vector<QByteArray> recordsFor(const AVCodec* codec, int rate, int channels)
     if (tryOpen(rate, channels)) {
         return out;
     }
-    for (const int r : kCommonRates) {
-        if (r != rate && !tryOpen(r, channels) && channels != 1) {
-            tryOpen(r, 1);
+    // Otherwise one entry: the highest common rate the codec takes up to the recording's, else
+    // the lowest above it.
+    std::vector<int> rates(kCommonRates.begin(), kCommonRates.end());
+    const auto above = std::stable_partition(rates.begin(), rates.end(),
+                                             [&](int r) { return r <= rate; });
+    std::reverse(rates.begin(), above);
+    for (const int r : rates) {
+        if (r != rate && (tryOpen(r, channels) || (channels != 1 && tryOpen(r, 1)))) {
+            break;
         }
     }
     return out;
@@ -156,7 +168,13 @@ QByteArray pcmWaveFormat(int rate, int channels, int bits) {
     return writeFields(f);
 }
 
+void quietCodecLog() {
+    // Refused trial configurations are expected while listing; failures reach callers as results.
+    av_log_set_level(AV_LOG_QUIET);
+}
+
 std::vector<WaveFormatOption> encodableWaveFormats(int rate, int channels) {
+    quietCodecLog();
     std::vector<WaveFormatOption> options;
     if (rate < 1 || channels < 1) {
         return options;
@@ -185,7 +203,7 @@ std::vector<WaveFormatOption> encodableWaveFormats(int rate, int channels) {
     void* it = nullptr;
     while (const AVCodec* codec = av_codec_iterate(&it)) {
         if (!av_codec_is_encoder(codec) || codec->type != AVMEDIA_TYPE_AUDIO ||
-            isPcmCodec(codec->id) ||
+            isPcmCodec(codec->id) || unreadableInWave(codec->id) ||
             std::any_of(kKnownFamilies.begin(), kKnownFamilies.end(),
                         [&](const KnownFamily& f) { return f.id == codec->id; })) {
             continue;
@@ -294,6 +312,11 @@ QByteArray waveFormatOf(const AVCodecContext* context) {
         return {};
     }
     stream->time_base = AVRational{1, rate};
+    // Codecs of a fixed sample size have a fixed rate of bytes, which the record states.
+    const int bits = av_get_bits_per_sample(context->codec_id);
+    if (bits > 0) {
+        stream->codecpar->bit_rate = static_cast<std::int64_t>(rate) * channels * bits;
+    }
     muxer->flags |= AVFMT_FLAG_BITEXACT;
     if (avformat_write_header(muxer.get(), nullptr) < 0) {
         return {};

@@ -43,4 +43,7 @@ struct WaveFormatOption {
 // takes them.
 std::vector<WaveFormatOption> encodableWaveFormats(int rate, int channels);
 
+// Keeps the codec libraries' own log off stderr: this layer reports failures as results.
+void quietCodecLog();
+
 }  // namespace platform
