@@ -9,8 +9,9 @@ namespace recorder {
 
 namespace {
 
-// How long a stop waits for the sound a monitor still holds back.
-constexpr int kDrainMs = 1500;
+// How long a stop waits for the sound a monitor still holds back (up to two seconds on some
+// outputs).
+constexpr int kDrainMs = 3000;
 
 int lineType(const platform::SourcePort& port) {
     switch (port.kind) {

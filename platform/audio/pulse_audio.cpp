@@ -712,6 +712,7 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     attr.fragsize =
         static_cast<uint32_t>(pa_usec_to_bytes(50 * PA_USEC_PER_MSEC, &sampleFormat));
     const QByteArray sourceName = source.toUtf8();
+    // No latency adjustment, as for the other captures: it would delay a monitor's first data.
     if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
                                  &attr, PA_STREAM_NOFLAGS) < 0) {
         *error = serverError(context);
