@@ -16,6 +16,7 @@ constexpr long kUnjoinableOutput = 29880;
 }  // namespace
 
 struct SegmentEncoding::Job {
+    std::size_t index = 0;
     Segment segment;
     std::uint32_t stream = 0;
     // Kept frames not yet handed back, one piece per block, so that a segment waiting for its
@@ -26,13 +27,15 @@ struct SegmentEncoding::Job {
 
 SegmentEncoding::SegmentEncoding(Calls calls, QString wavFile, std::int64_t blockFrames,
                                  std::uint32_t outputBufferSize, std::vector<Segment> plan,
-                                 std::vector<std::uint32_t> streams)
+                                 std::vector<std::uint32_t> streams, std::size_t waitingBudget)
     : calls_(calls),
       wavFile_(std::move(wavFile)),
       blockFrames_(blockFrames),
-      outputBufferSize_(outputBufferSize) {
+      outputBufferSize_(outputBufferSize),
+      waitingBudget_(waitingBudget) {
     for (std::size_t k = 0; k < plan.size(); ++k) {
         auto job = std::make_unique<Job>();
+        job->index = k;
         job->segment = plan[k];
         job->stream = streams[k];
         jobs_.push_back(std::move(job));
@@ -59,6 +62,7 @@ void SegmentEncoding::stop() {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
+    room_.notify_all();
     for (std::thread& t : threads_) {
         if (t.joinable()) {
             t.join();
@@ -79,6 +83,7 @@ SegmentEncoding::News SegmentEncoding::next() {
     while (current_ < jobs_.size()) {
         Job& job = *jobs_[current_];
         for (std::vector<std::uint8_t>& piece : job.ready) {
+            waitingBytes_ -= piece.size();
             news.frames.push_back(std::move(piece));
         }
         job.ready = {};
@@ -88,6 +93,7 @@ SegmentEncoding::News SegmentEncoding::next() {
         ++current_;
     }
     news.finished = current_ == jobs_.size();
+    room_.notify_all();
     return news;
 }
 
@@ -101,6 +107,7 @@ void SegmentEncoding::fail(std::uint32_t libraryResult, std::optional<platform::
     }
     newsWaiting_ = true;
     changed_.notify_one();
+    room_.notify_all();
 }
 
 void SegmentEncoding::run(Job& job) {
@@ -114,15 +121,20 @@ void SegmentEncoding::run(Job& job) {
         std::vector<std::uint8_t> kept;
         Mp3FrameSplitter splitter(s.framesToDrop(), s.last ? -1 : s.framesToKeep());
         const auto publish = [&](std::int64_t samples, bool done) {
-            const std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             if (!kept.empty()) {
+                waitingBytes_ += kept.size();
                 job.ready.push_back(std::move(kept));
+                kept = {};
             }
             job.done = done;
             samplesDone_ += samples;
             newsWaiting_ = true;
             changed_.notify_one();
-            kept = {};
+            // A segment whose turn has not come pauses while too many frames wait already.
+            room_.wait(lock, [&] {
+                return done || stopping_ || job.index == current_ || waitingBytes_ < waitingBudget_;
+            });
             return !stopping_;
         };
         const auto encoded = [&](std::uint32_t result, std::uint32_t bytes) {

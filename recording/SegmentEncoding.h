@@ -25,10 +25,15 @@ class SegmentEncoding {
         beDeinitStream_t deinit = nullptr;
     };
 
+    // The most bytes of frames that may wait for their turn, so that memory stays bounded
+    // however long the recording (12 MiB is 10 minutes at 160 kbit/s). A segment that finds
+    // the budget spent pauses until its turn comes.
+    static constexpr std::size_t kWaitingBudget = 12 << 20;
+
     // One open stream per segment; blockFrames frames per block (what one encoder call takes).
     SegmentEncoding(Calls calls, QString wavFile, std::int64_t blockFrames,
                     std::uint32_t outputBufferSize, std::vector<Segment> plan,
-                    std::vector<std::uint32_t> streams);
+                    std::vector<std::uint32_t> streams, std::size_t waitingBudget = kWaitingBudget);
     // Stops and joins the threads that still run.
     ~SegmentEncoding();
     SegmentEncoding(const SegmentEncoding&) = delete;
@@ -59,14 +64,17 @@ class SegmentEncoding {
     QString wavFile_;
     std::int64_t blockFrames_;
     std::uint32_t outputBufferSize_;
+    std::size_t waitingBudget_;
     std::vector<std::unique_ptr<Job>> jobs_;
     std::vector<std::thread> threads_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stopping_ = false;    // guarded by mutex_; read by the threads between blocks
-    std::size_t current_ = 0;  // the segment whose frames go to the file now
+    std::condition_variable changed_;  // news for the caller's thread
+    std::condition_variable room_;     // a waiting segment may go on
+    bool stopping_ = false;            // guarded by mutex_; read by the threads between blocks
+    std::size_t current_ = 0;          // the segment whose frames go to the file now
     std::int64_t samplesDone_ = 0;
+    std::size_t waitingBytes_ = 0;  // frames handed in and not yet handed back
     bool newsWaiting_ = false;
     std::uint32_t libraryResult_ = be::kOk;
     std::optional<platform::Error> error_;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <dlfcn.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <climits>
@@ -62,6 +63,16 @@ int savingPercent(std::int64_t done, std::int64_t total) {
         ++q;
     }
     return static_cast<int>(20 + q);
+}
+
+// The cores this process may run on (a container or taskset may allow fewer than there are).
+int availableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        return std::max(1, CPU_COUNT(&set));
+    }
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 }  // namespace
@@ -236,9 +247,7 @@ QString cLameEncoder::Encode() {
     }
     const std::int64_t blockFrames = samplesPerBlock_ / 2;
     const std::int64_t blocks = blockFrames > 0 ? (frames + blockFrames - 1) / blockFrames : 0;
-    const int threads = maxSegments_ > 0
-                            ? maxSegments_
-                            : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    const int threads = maxSegments_ > 0 ? maxSegments_ : availableCores();
     const int segments = segmentCountFor(threads, blocks);
     if (segments > 1) {
         reader.reset();

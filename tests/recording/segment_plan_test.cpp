@@ -1,10 +1,16 @@
-// Cutting a recording into segments and an encoder's output into frames.
+// Cutting a recording into segments and an encoder's output into frames, and the segments'
+// threads joining their frames in order.
 #include "recording/Mp3Frames.h"
+#include "recording/SegmentEncoding.h"
 #include "recording/SegmentPlan.h"
+
+#include "tests/recording/wav_files.h"
+#include "tests/support/temp_env.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -115,6 +121,69 @@ TEST(Mp3FramesTest, KeepingAllAfterTheDroppedOnesAndRefusingWhatIsNoFrame) {
     Mp3FrameSplitter late(0, -1);
     EXPECT_TRUE(late.push(garbage.data() + 104, 2, none));
     EXPECT_FALSE(late.push(garbage.data() + 106, 2, none));
+}
+
+// In-process encoder calls: each block becomes one 104-byte frame holding its first sample,
+// the flush one holding -1.
+void fakeFrame(std::uint8_t* out, std::int32_t first, std::uint32_t* bytes) {
+    std::memset(out, 0, 104);
+    out[0] = 0xFF;
+    out[1] = 0xFB;
+    out[2] = 0x10;
+    std::memcpy(out + 4, &first, 4);
+    *bytes = 104;
+}
+
+std::uint32_t fakeEncode(std::uint32_t, std::uint32_t, const std::int16_t* pcm, std::uint8_t* out,
+                         std::uint32_t* bytes) {
+    fakeFrame(out, pcm[0], bytes);
+    return 0;
+}
+
+std::uint32_t fakeFlush(std::uint32_t, std::uint8_t* out, std::uint32_t* bytes) {
+    fakeFrame(out, -1, bytes);
+    return 0;
+}
+
+class SegmentEncodingTest : public testing_support::TempFolderTest {};
+
+// Segments whose turn has not come pause once the waiting budget is spent; the one whose turn
+// it is never does, so the conversion always ends.
+TEST_F(SegmentEncodingTest, FramesComeBackInOrderEvenWithNoRoomToWait) {
+    using namespace testing_support;
+    const std::int64_t blocks = 300;
+    const QString wav = path(QStringLiteral("in.wav"));
+    ASSERT_TRUE(writeFile(wav, waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                         riffChunk("data", countingFrames(blocks * 10))})));
+    for (std::size_t budget : {std::size_t{1}, SegmentEncoding::kWaitingBudget}) {
+        SCOPED_TRACE(budget);
+        SegmentEncoding encoding({fakeEncode, fakeFlush}, wav, 10, 104, planSegments(blocks, 4),
+                                 {1, 2, 3, 4}, budget);
+        encoding.start();
+        std::vector<std::int32_t> firsts;
+        std::int64_t done = 0;
+        for (bool finished = false; !finished;) {
+            SegmentEncoding::News news = encoding.next();
+            ASSERT_FALSE(news.error.has_value());
+            EXPECT_GE(news.samplesDone, done);
+            done = news.samplesDone;
+            for (const auto& piece : news.frames) {
+                ASSERT_EQ(piece.size() % 104, 0u);
+                for (std::size_t at = 0; at < piece.size(); at += 104) {
+                    std::int32_t first = 0;
+                    std::memcpy(&first, piece.data() + at + 4, 4);
+                    firsts.push_back(first);
+                }
+            }
+            finished = news.finished;
+        }
+        EXPECT_EQ(done, blocks * 10 * 2);
+        ASSERT_EQ(firsts.size(), static_cast<std::size_t>(blocks + 1));
+        for (std::int64_t b = 0; b < blocks; ++b) {
+            EXPECT_EQ(firsts[static_cast<std::size_t>(b)], b * 10) << b;
+        }
+        EXPECT_EQ(firsts.back(), -1);
+    }
 }
 
 }  // namespace
