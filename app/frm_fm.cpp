@@ -10,6 +10,7 @@
 #include "skins/picture_box.h"
 #include "skins/skin_loader.h"
 #include "skins/window_shape.h"
+#include "stations/LiveUpdate.h"
 #include "stations/StationManager.h"
 #include "stations/StationModel.h"
 
@@ -110,6 +111,8 @@ void FrmFM::ComposeStations() {
         StationManager::Actions{
             [this] { StopPlayback(); }, [this] { playback().LstStations_Click(); }, {}},
         this);
+    liveUpdate_ = std::make_unique<LiveUpdate>(LiveUpdate::Controls{LstManageStations_, LstURLS_},
+                                               *stations_, boxes_, appFolder_, this);
     listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
     manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
 
@@ -120,6 +123,7 @@ void FrmFM::ComposeStations() {
             [this] { stationManager_->CmdDelete_Click(); });
     connect(cmdUp_, &QPushButton::clicked, this, [this] { stationManager_->cmdUp_Click(); });
     connect(CmdDown_, &QPushButton::clicked, this, [this] { stationManager_->CmdDown_Click(); });
+    connect(CmdLive_, &QPushButton::clicked, this, [this] { liveUpdate_->CmdLive_Click(); });
     connect(PicManageOK_, &skins::PictureBox::Click, this,
             [this] { stationManager_->PicManageOK_Click(); });
     const auto holdToScroll = [this](skins::PictureBox* arrow, ListScroller* scroller,
