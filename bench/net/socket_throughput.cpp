@@ -1,5 +1,5 @@
 // Loopback throughput of a CSocket pair against a plain blocking send/recv pair, in one run:
-// `socket_throughput [MiB]` (default 256). One side sends 64 KiB SendData calls, each after the
+// `socket_throughput [MiB]` (default 256), best of three rounds each. One side sends 64 KiB SendData calls, each after the
 // previous one completed; the other takes everything in OnDataArrival.
 
 #include "net/CSocket.h"
@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -98,8 +99,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const qint64 mib = argc > 1 ? std::atoll(argv[1]) : 256;
     const qint64 total = mib * 1024 * 1024;
-    const double plain = plainPair(total);
-    const double ours = socketPair(total);
+    // The machine may be busy: each side's best of three alternating rounds.
+    double plain = 0;
+    double ours = 0;
+    for (int round = 0; round < 3; ++round) {
+        plain = std::max(plain, plainPair(total));
+        ours = std::max(ours, socketPair(total));
+    }
     std::printf("%lld MiB over loopback\n", static_cast<long long>(mib));
     std::printf("plain blocking send/recv: %8.1f MB/s\n", plain);
     std::printf("CSocket pair:             %8.1f MB/s\n", ours);
