@@ -3,9 +3,10 @@
 //   app_helper main <application folder> <instance name>
 //       Starts the program as Main does, with message boxes printed to stdout instead of shown.
 //       Prints "ready" once the main window is up and keeps running until killed.
-//   app_helper screenshot <application folder> <output.png> [settings|manage|about]
+//   app_helper screenshot <application folder> <output.png> [settings|manage|about|news]
 //       Opens the main window, optionally with a panel open, and saves what the screen shows of
-//       it (under an X server, the shaped window over the desktop).
+//       it (under an X server, the shaped window over the desktop). "news" switches headlines on
+//       and waits for the first one from the site in ZORVITA_VENDOR_HOST.
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
@@ -83,6 +84,10 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     app::FrmFM window(boxes, settings, registry, shell, noRecording(mci), appFolder,
                       [] { std::_Exit(3); });
     window.move(40, 40);
+    if (panel == QLatin1String("news")) {
+        settings.SaveSetting(QStringLiteral("Zorvita"), QStringLiteral("News"),
+                             QStringLiteral("Show"), QStringLiteral("1"));
+    }
     window.Form_Load();
     // The station model is filled by the station list; a few names stand in for it here.
     for (const char* name :
@@ -104,6 +109,11 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
         window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
+    } else if (panel == QLatin1String("news")) {
+        for (int i = 0; i < 400 && window.LblNews()->text().isEmpty(); ++i) {
+            QApplication::processEvents();
+            QThread::msleep(25);
+        }
     }
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();
