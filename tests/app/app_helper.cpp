@@ -5,11 +5,12 @@
 //       Prints "ready" once the main window is up and keeps running until killed.
 //   app_helper screenshot <application folder> <output.png> [settings|manage|about|news]
 //       Opens the main window, optionally with a panel open, and saves what the screen shows of
-//       it (under an X server, the shaped window over the desktop). "news" switches headlines on
-//       and waits for the first one from the site in ZORVITA_VENDOR_HOST.
+//       it (under an X server, the shaped window over the desktop). "news" switches headlines on,
+//       waits for the first one from the site in ZORVITA_VENDOR_HOST and slides it into view.
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "news/HeadlineTicker.h"
 #include "platform/mci/mci.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
@@ -110,9 +111,14 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
     } else if (panel == QLatin1String("news")) {
-        for (int i = 0; i < 400 && window.LblNews()->text().isEmpty(); ++i) {
+        for (int i = 0; i < 400 && window.newsTicker().Headlines().isEmpty(); ++i) {
             QApplication::processEvents();
             QThread::msleep(25);
+        }
+        // The headline enters at the right edge and moves a twip a tick: run the ticks of
+        // about two minutes at once, so most of it is in view.
+        for (int i = 0; i < 380 * news::HeadlineTicker::kTwipsPerPixel; ++i) {
+            window.newsTicker().Tick();
         }
     }
     for (int i = 0; i < 20; ++i) {
