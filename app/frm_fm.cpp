@@ -1,6 +1,9 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "common/VendorSite.h"
+#include "news/HeadlineTicker.h"
+#include "news/NewsClient.h"
 #include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
@@ -99,6 +102,12 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    newsClient_ =
+        std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
+    newsTicker_ = std::make_unique<news::HeadlineTicker>(
+        LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
+    connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
+            &news::HeadlineTicker::ParseHeadlines);
 }
 
 void FrmFM::ComposeStations() {
@@ -721,8 +730,12 @@ void FrmFM::PrepareStationLists() {
 }
 
 // The news subsystem: a fresh socket as Winsock1, and the headline fetch.
-void FrmFM::NewNewsSocket() {}
-void FrmFM::FetchHeadlines() {}
+void FrmFM::NewNewsSocket() {
+    newsClient_->NewNewsSocket();
+}
+void FrmFM::FetchHeadlines() {
+    newsClient_->FetchHeadlines();
+}
 
 void FrmFM::ShowHeadlines() {
     if (!ChkNews_->isChecked()) {
@@ -885,6 +898,7 @@ void FrmFM::Reload() {
     Form_QueryUnload();
     hide();
     LoadDesign();
+    newsTicker_->Reset();
     playback().Reset();
     Form_Load();
 }

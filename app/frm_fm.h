@@ -33,6 +33,11 @@ class StationManager;
 class LiveUpdate;
 class StationModel;
 
+namespace news {
+class HeadlineTicker;
+class NewsClient;
+}  // namespace news
+
 namespace skins {
 class PictureBox;
 class SkinLoader;
@@ -97,6 +102,8 @@ class FrmFM final : public QWidget {
     playback::Playback& playback() { return player_->playback(); }
     ModRecorder& recorder() { return player_->recorder(); }
     ::RecordFlow& recordFlow() { return player_->recordFlow(); }
+    news::NewsClient& newsClient() { return *newsClient_; }
+    news::HeadlineTicker& newsTicker() { return *newsTicker_; }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -261,6 +268,8 @@ class FrmFM final : public QWidget {
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
     std::unique_ptr<PlayerParts> player_;
+    std::unique_ptr<news::NewsClient> newsClient_;
+    std::unique_ptr<news::HeadlineTicker> newsTicker_;
 
     QString tag_;
     int loadCount_ = 0;

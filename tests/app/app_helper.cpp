@@ -3,14 +3,17 @@
 //   app_helper main <application folder> <instance name>
 //       Starts the program as Main does, with message boxes printed to stdout instead of shown.
 //       Prints "ready" once the main window is up and keeps running until killed.
-//   app_helper screenshot <application folder> <output.png> [settings|manage|about|update]
+//   app_helper screenshot <application folder> <output.png> [settings|manage|about|update|news]
 //       Opens the main window, optionally with a panel open, and saves what the screen shows of
 //       it (under an X server, the shaped window over the desktop). "update" runs the station
 //       update against the vendor host in ZORVITA_VENDOR_HOST (answering Yes) and shows the
 //       management list at its end; it rewrites the folder's Player.dll, so give it a copy.
+//       "news" switches headlines on, waits for the first one from the site in
+//       ZORVITA_VENDOR_HOST and slides it into view.
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "news/HeadlineTicker.h"
 #include "platform/mci/mci.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
@@ -93,6 +96,10 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     app::FrmFM window(boxes, settings, registry, shell, noRecording(mci), appFolder,
                       [] { std::_Exit(3); });
     window.move(40, 40);
+    if (panel == QLatin1String("news")) {
+        settings.SaveSetting(QStringLiteral("Zorvita"), QStringLiteral("News"),
+                             QStringLiteral("Show"), QStringLiteral("1"));
+    }
     window.Form_Load();
     if (panel == QLatin1String("update")) {
         boxes.answerYes = true;
@@ -124,6 +131,16 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
         window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
+    } else if (panel == QLatin1String("news")) {
+        for (int i = 0; i < 400 && window.newsTicker().Headlines().isEmpty(); ++i) {
+            QApplication::processEvents();
+            QThread::msleep(25);
+        }
+        // The headline enters at the right edge and moves a twip a tick: run the ticks of
+        // about two minutes at once, so most of it is in view.
+        for (int i = 0; i < 380 * news::HeadlineTicker::kTwipsPerPixel; ++i) {
+            window.newsTicker().Tick();
+        }
     }
     return grab(window, out);
 }

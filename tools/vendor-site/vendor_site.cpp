@@ -1,5 +1,6 @@
 #include "tools/vendor-site/vendor_site.h"
 
+#include "tools/vendor-site/news_page.h"
 #include "tools/vendor-site/tone_encoder.h"
 
 #include <QElapsedTimer>
@@ -88,12 +89,17 @@ bool parseRequest(const QByteArray& head, Request* request) {
         }
     }
     const QList<QByteArray> first = lines.value(0).split(' ');
-    if (first.size() != 3 || !first[2].startsWith("HTTP/1.") || !first[1].startsWith('/')) {
+    QByteArray target = first.value(1);
+    // The absolute form ("http://host/path") names the same resource as its path.
+    if (target.startsWith("http://")) {
+        const qsizetype slash = target.indexOf('/', 7);
+        target = slash >= 0 ? target.mid(slash) : QByteArray("/");
+    }
+    if (first.size() != 3 || !first[2].startsWith("HTTP/1.") || !target.startsWith('/')) {
         return false;
     }
     request->method = first[0];
     request->version = first[2];
-    const QByteArray target = first[1];
     const qsizetype question = target.indexOf('?');
     request->path = QByteArray::fromPercentEncoding(question >= 0 ? target.left(question) : target);
     request->query = question >= 0 ? target.mid(question + 1) : QByteArray();
@@ -113,6 +119,9 @@ VendorSite::VendorSite(const QString& root, QObject* parent)
     connect(server_, &QTcpServer::newConnection, this, &VendorSite::accept);
     addRoute(kStreamPath,
              [this](const Request& request, QTcpSocket* socket) { streamTone(request, socket); });
+    addRoute(kNewsPath, [this](const Request& request, QTcpSocket* socket) {
+        respond(socket, request, 200, "text/html", newsPageBody(root_));
+    });
 }
 
 VendorSite::~VendorSite() = default;
