@@ -108,31 +108,47 @@ void IIRFilter::CreateBiquadIIR(std::int32_t IIRType, float dBGain, float freq, 
     coefficients_ = allFinite(computed) ? computed : Coefficients{1, 0, 0, 0, 0};
 }
 
+namespace {
+
+// One section's step: the feedback terms are added last, with y1 at the very end, so that only a
+// multiply and a subtraction lie on the recursion from one sample to the next.
+inline float filterStep(const IIRFilter::Coefficients& c, IIRFilter::History& h, float x) {
+    const float y = ((c.b0 * x + c.b1 * h.x1 + c.b2 * h.x2) - c.a2 * h.y2) - c.a1 * h.y1;
+    h.x2 = h.x1;
+    h.x1 = x;
+    h.y2 = h.y1;
+    h.y1 = y;
+    return y;
+}
+
+// An output in -1..1 back on the 16-bit scale, as a float holding a whole number.
+inline float toSampleScale(float y) {
+    if (y > 1.0f) {
+        return 32767.0f;
+    }
+    if (y >= -1.0f) {
+        return dsp::roundHalfEven(y * 32767.0f);
+    }
+    if (y < -1.0f) {
+        return -32768.0f;
+    }
+    return 0.0f;
+}
+
+}  // namespace
+
 void IIRFilter::ProcessSamples_16bit(std::span<std::int16_t> intSamples) noexcept {
     if (!enabled_) {
         return;
     }
     const dsp::FlushDenormals flush;
-    const auto [b0, b1, b2, a1, a2] = coefficients_;
-    auto [x1, x2, y1, y2] = history_;
+    const Coefficients c = coefficients_;
+    History h = history_;
+    constexpr float kToUnit = 1.0f / 32767.0f;
     for (std::int16_t& s : intSamples) {
-        const float x = static_cast<float>(s) / 32767.0f;
-        const float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        if (y > 1.0f) {
-            s = 32767;
-        } else if (y >= -1.0f) {
-            s = static_cast<std::int16_t>(dsp::roundHalfEven(y * 32767.0f));
-        } else if (y < -1.0f) {
-            s = -32768;
-        } else {
-            s = 0;
-        }
+        s = static_cast<std::int16_t>(toSampleScale(filterStep(c, h, s * kToUnit)));
     }
-    history_ = {x1, x2, y1, y2};
+    history_ = h;
     restartIfBroken(history_);
 }
 
@@ -141,15 +157,10 @@ void IIRFilter::ProcessSamples_8bit(std::span<std::uint8_t> btSamples) noexcept 
         return;
     }
     const dsp::FlushDenormals flush;
-    const auto [b0, b1, b2, a1, a2] = coefficients_;
-    auto [x1, x2, y1, y2] = history_;
+    const Coefficients c = coefficients_;
+    History h = history_;
     for (std::uint8_t& b : btSamples) {
-        const float x = static_cast<float>(static_cast<int>(b) - 128) / 127.0f;
-        const float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
+        const float y = filterStep(c, h, static_cast<float>(static_cast<int>(b) - 128) / 127.0f);
         if (y > 1.0f) {
             b = 255;
         } else if (y >= -1.0f) {
@@ -160,6 +171,6 @@ void IIRFilter::ProcessSamples_8bit(std::span<std::uint8_t> btSamples) noexcept 
             b = 128;
         }
     }
-    history_ = {x1, x2, y1, y2};
+    history_ = h;
     restartIfBroken(history_);
 }

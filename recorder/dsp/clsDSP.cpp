@@ -237,13 +237,15 @@ void clsDSP::processPhaseShifter(std::span<std::int16_t> samples) noexcept {
         const float in = static_cast<float>(s) / 32767.0f;
         const float coef = (1.0f - w) / (1.0f + w);
         const float v = in + feedback * y4;
-        y1 = (v + y1) * coef - x1;
+        // (u + y) x coef - x written as u x coef + (y x coef - x): the bracket does not wait for
+        // the stage's new input, which halves the chain of dependent steps through the stages.
+        y1 = v * coef + (y1 * coef - x1);
         x1 = v;
-        y2 = (y1 + y2) * coef - x2;
+        y2 = y1 * coef + (y2 * coef - x2);
         x2 = y1;
-        y3 = (y2 + y3) * coef - x3;
+        y3 = y2 * coef + (y3 * coef - x3);
         x3 = y2;
-        y4 = (y3 + y4) * coef - x4;
+        y4 = y3 * coef + (y4 * coef - x4);
         x4 = y3;
         w *= factor;
         if (w > highest) {

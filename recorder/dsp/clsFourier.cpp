@@ -16,8 +16,37 @@ namespace {
                           QString::fromLatin1(text));
 }
 
-[[noreturn]] void raiseIndex() {
-    raise(381, "Index out of range or number of samples unknown");
+// Radix-2 decimation in time, in place on bit-reversed input, with the exponent sign +.
+void fftInPlace(double* __restrict re, double* __restrict im, std::size_t n,
+                const double* twiddleRe, const double* twiddleIm) {
+    // Blocks of two: the twiddle is 1.
+    for (std::size_t k = 0; k + 1 < n; k += 2) {
+        const double tr = re[k + 1];
+        const double ti = im[k + 1];
+        re[k + 1] = re[k] - tr;
+        im[k + 1] = im[k] - ti;
+        re[k] += tr;
+        im[k] += ti;
+    }
+    // Larger blocks: the inner loop runs over contiguous twiddles, which the compiler vectorises.
+    for (std::size_t h = 2; h < n; h <<= 1) {
+        const double* __restrict wr = twiddleRe + (h - 1);
+        const double* __restrict wi = twiddleIm + (h - 1);
+        for (std::size_t b = 0; b < n; b += 2 * h) {
+            double* __restrict lowRe = re + b;
+            double* __restrict lowIm = im + b;
+            double* __restrict highRe = re + b + h;
+            double* __restrict highIm = im + b + h;
+            for (std::size_t j = 0; j < h; ++j) {
+                const double tr = wr[j] * highRe[j] - wi[j] * highIm[j];
+                const double ti = wr[j] * highIm[j] + wi[j] * highRe[j];
+                highRe[j] = lowRe[j] - tr;
+                highIm[j] = lowIm[j] - ti;
+                lowRe[j] += tr;
+                lowIm[j] += ti;
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -42,6 +71,7 @@ void clsFourier::setNumberOfSamples(std::int32_t n) {
     }
     re_.assign(size, 0.0);
     im_.assign(size, 0.0);
+    nonZeroImag_ = 0;
     outRe_.assign(size, 0.0);
     outIm_.assign(size, 0.0);
 
@@ -70,87 +100,67 @@ void clsFourier::setNumberOfSamples(std::int32_t n) {
     pending_ = true;
 }
 
-std::size_t clsFourier::inputPosition(std::int32_t index) const {
-    if (index < 1 || index > n_) {
-        raiseIndex();
-    }
-    return reversed_[static_cast<std::size_t>(index - 1)];
-}
-
-void clsFourier::RealIn(std::int32_t index, double value) {
-    const std::size_t p = inputPosition(index);
-    re_[p] = withWindow_ ? value * windowTable_[static_cast<std::size_t>(index - 1)] : value / 2;
-    im_[p] = 0;
-    pending_ = true;
-}
-
-void clsFourier::ImagIn(std::int32_t index, double value) {
-    im_[inputPosition(index)] = value;
-    pending_ = true;
-}
-
-std::size_t clsFourier::outputPosition(std::int32_t index) {
-    if (index < 1 || index > n_) {
-        raiseIndex();
-    }
-    if (pending_) {
-        transform();
-    }
-    return static_cast<std::size_t>(index - 1);
-}
-
-double clsFourier::RealOut(std::int32_t index) {
-    return outRe_[outputPosition(index)];
-}
-
-double clsFourier::ImagOut(std::int32_t index) {
-    return outIm_[outputPosition(index)];
-}
-
-double clsFourier::ComplexOut(std::int32_t index) {
-    const std::size_t k = outputPosition(index);
-    return std::sqrt(outRe_[k] * outRe_[k] + outIm_[k] * outIm_[k]);
+void clsFourier::raiseIndex() {
+    raise(381, "Index out of range or number of samples unknown");
 }
 
 void clsFourier::transform() {
     const auto start = std::chrono::steady_clock::now();
-    const auto n = static_cast<std::size_t>(n_);
-    // The inputs stay as written, so rewriting some of them after a read transforms what the
-    // caller sees as its input, not a mix of old output and new values.
-    std::copy(re_.begin(), re_.end(), outRe_.begin());
-    std::copy(im_.begin(), im_.end(), outIm_.begin());
-    double* __restrict re = outRe_.data();
-    double* __restrict im = outIm_.data();
-
-    // Blocks of two: the twiddle is 1.
-    for (std::size_t k = 0; k < n; k += 2) {
-        const double tr = re[k + 1];
-        const double ti = im[k + 1];
-        re[k + 1] = re[k] - tr;
-        im[k + 1] = im[k] - ti;
-        re[k] += tr;
-        im[k] += ti;
-    }
-    // Larger blocks: the inner loop runs over contiguous twiddles, which the compiler vectorises.
-    for (std::size_t h = 2; h < n; h <<= 1) {
-        const double* __restrict wr = twiddleRe_.data() + (h - 1);
-        const double* __restrict wi = twiddleIm_.data() + (h - 1);
-        for (std::size_t b = 0; b < n; b += 2 * h) {
-            double* __restrict lowRe = re + b;
-            double* __restrict lowIm = im + b;
-            double* __restrict highRe = re + b + h;
-            double* __restrict highIm = im + b + h;
-            for (std::size_t j = 0; j < h; ++j) {
-                const double tr = wr[j] * highRe[j] - wi[j] * highIm[j];
-                const double ti = wr[j] * highIm[j] + wi[j] * highRe[j];
-                highRe[j] = lowRe[j] - tr;
-                highIm[j] = lowIm[j] - ti;
-                lowRe[j] += tr;
-                lowIm[j] += ti;
-            }
-        }
+    if (nonZeroImag_ == 0) {
+        transformReal();
+    } else {
+        transformComplex();
     }
     pending_ = false;
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     timing_ = static_cast<float>(took.count());
+}
+
+void clsFourier::transformComplex() {
+    // The inputs stay as written, so rewriting some of them after a read transforms what the
+    // caller sees as its input, not a mix of old output and new values.
+    std::copy(re_.begin(), re_.end(), outRe_.begin());
+    std::copy(im_.begin(), im_.end(), outIm_.begin());
+    fftInPlace(outRe_.data(), outIm_.data(), static_cast<std::size_t>(n_), twiddleRe_.data(),
+               twiddleIm_.data());
+}
+
+// Real input in half the work: the even samples as real parts and the odd ones as imaginary
+// parts make one transform of N / 2 points, which is then split into the two halves' spectra and
+// recombined. The bit-reversed layout already holds the even samples, in the half-size order, in
+// the first half of the array and the odd ones in the second.
+void clsFourier::transformReal() {
+    const auto n = static_cast<std::size_t>(n_);
+    const std::size_t h = n / 2;
+    double* __restrict re = outRe_.data();
+    double* __restrict im = outIm_.data();
+    std::copy(re_.begin(), re_.begin() + static_cast<std::ptrdiff_t>(h), re);
+    std::copy(re_.begin() + static_cast<std::ptrdiff_t>(h), re_.end(), im);
+    fftInPlace(re, im, h, twiddleRe_.data(), twiddleIm_.data());
+
+    // e^(+2 pi i k / N) for k < N / 2 is the last stage's table.
+    const double* wr = twiddleRe_.data() + (h - 1);
+    const double* wi = twiddleIm_.data() + (h - 1);
+    const double even0 = re[0];
+    const double odd0 = im[0];
+    for (std::size_t k = 1; k <= h / 2; ++k) {
+        const std::size_t j = h - k;
+        const double zkRe = re[k], zkIm = im[k];
+        const double zjRe = re[j], zjIm = im[j];
+        // E = (Z[k] + conj Z[h-k]) / 2 and O = (Z[k] - conj Z[h-k]) / 2i, for k and for h - k.
+        const double ekRe = (zkRe + zjRe) / 2, ekIm = (zkIm - zjIm) / 2;
+        const double okRe = (zkIm + zjIm) / 2, okIm = -(zkRe - zjRe) / 2;
+        const double ejRe = ekRe, ejIm = -ekIm;
+        const double ojRe = okRe, ojIm = -okIm;
+        const double xkRe = ekRe + wr[k] * okRe - wi[k] * okIm;
+        const double xkIm = ekIm + wr[k] * okIm + wi[k] * okRe;
+        const double xjRe = ejRe + wr[j] * ojRe - wi[j] * ojIm;
+        const double xjIm = ejIm + wr[j] * ojIm + wi[j] * ojRe;
+        re[k] = xkRe, im[k] = xkIm;
+        re[j] = xjRe, im[j] = xjIm;
+        re[n - k] = xkRe, im[n - k] = -xkIm;
+        re[n - j] = xjRe, im[n - j] = -xjIm;
+    }
+    re[0] = even0 + odd0, im[0] = 0;
+    re[h] = even0 - odd0, im[h] = 0;
 }

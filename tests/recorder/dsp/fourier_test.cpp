@@ -54,6 +54,33 @@ TEST(Fourier, MatchesADirectTransformWithThePlusSignForEverySize) {
     }
 }
 
+TEST(Fourier, RealInputMatchesTheDirectTransformForEverySize) {
+    // Real input takes a half-size path of its own; an imaginary value switches to the full one
+    // and clearing it switches back.
+    std::mt19937 random(23);
+    std::uniform_real_distribution<double> value(-32768, 32767);
+    for (int n = 2; n <= 1024; n *= 2) {
+        SCOPED_TRACE(n);
+        clsFourier fft;
+        fft.setNumberOfSamples(n);
+        fft.ImagIn(n, 5.0);
+        fft.ImagIn(n, 0.0);
+        std::vector<std::complex<double>> input(static_cast<std::size_t>(n));
+        for (int i = 1; i <= n; ++i) {
+            const double re = value(random);
+            fft.RealIn(i, re);
+            input[static_cast<std::size_t>(i - 1)] = re / 2;
+        }
+        const auto want = dsptest::directDft(input);
+        const double tolerance = 1e-9 * 32768 * n;
+        for (int k = 1; k <= n; ++k) {
+            const auto& w = want[static_cast<std::size_t>(k - 1)];
+            ASSERT_NEAR(fft.RealOut(k), w.real(), tolerance) << "bin " << k - 1;
+            ASSERT_NEAR(fft.ImagOut(k), w.imag(), tolerance) << "bin " << k - 1;
+        }
+    }
+}
+
 TEST(Fourier, AppliesTheBlackmanWindowToRealInput) {
     constexpr int n = 256;
     clsFourier fft;
