@@ -8,6 +8,7 @@
 // silent tail at most 1.2 x the steady noise.
 #include "recorder/dsp/clsDSP.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -138,6 +139,9 @@ double runSox(const std::filesystem::path& in, const std::filesystem::path& out)
     const double start = childrenSeconds();
     const pid_t pid = fork();
     if (pid == 0) {
+        // SoX warns about possible clipping with these gains; the timing is what matters here.
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDERR_FILENO);
         execvp("sox", argv.data());
         _exit(127);
     }
