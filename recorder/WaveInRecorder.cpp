@@ -231,7 +231,7 @@ bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
             Qt::QueuedConnection);
     };
     QString error;
-    // One piece from the server per ring entry: no more wake-ups than deliveries.
+    // Woken once an entry's worth is there: no more trips to this thread than deliveries.
     capture_ =
         server_->capture(selected_, Channels, samplerate, entryBytes_, std::move(wake), &error);
     return capture_ != nullptr;

@@ -678,7 +678,7 @@ bool PulseClient::setSourceVolume(const QString& source, int channels, std::uint
 }
 
 std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, int channels,
-                                                         int rate, int fragmentBytes,
+                                                         int rate, int wakeBytes,
                                                          std::function<void()> wake,
                                                          QString* error) {
     pa_sample_spec sampleFormat{};
@@ -698,7 +698,7 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     auto impl = std::make_unique<PulledStream>();
     impl->shared = shared_;
     impl->wake = std::move(wake);
-    impl->wakeBytes = fragmentBytes > 0 ? static_cast<std::size_t>(fragmentBytes) : 0;
+    impl->wakeBytes = wakeBytes > 0 ? static_cast<std::size_t>(wakeBytes) : 0;
     LoopLock lock(shared_->loop.get());
     pa_context* context = shared_->context.get();
     if (!shared_->contextGood()) {
@@ -719,8 +719,9 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     attr.tlength = static_cast<uint32_t>(-1);
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize =
-        fragmentBytes > 0 ? static_cast<uint32_t>(fragmentBytes) : static_cast<uint32_t>(-1);
+    // The server's own piece size: smaller pieces cost the server more and gain the reader nothing,
+    // who is woken per ring entry anyway.
+    attr.fragsize = static_cast<uint32_t>(-1);
     const QByteArray sourceName = source.toUtf8();
     // No latency adjustment, as for the other captures: it would delay a monitor's first data.
     if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(), &attr,

@@ -76,7 +76,7 @@ class PulseClient {
     bool setSourceVolume(const QString& source, int channels, std::uint32_t volume, QString* error);
     // A capture read at the caller's pace: what is not read waits in the server's buffer.
     std::unique_ptr<PulledCapture> recordPulled(const QString& source, int channels, int rate,
-                                                int fragmentBytes, std::function<void()> wake,
+                                                int wakeBytes, std::function<void()> wake,
                                                 QString* error);
     // False once the connection to the server is lost.
     bool isConnected() const;

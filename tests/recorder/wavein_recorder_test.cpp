@@ -200,7 +200,7 @@ TEST_F(WaveInRingTest, FilledEntriesArriveInRingOrderOnTheEventLoop) {
     EXPECT_EQ(server_->capturedSource, QString());
     EXPECT_EQ(server_->capturedChannels, 2);
     EXPECT_EQ(server_->capturedRate, 22050);
-    EXPECT_EQ(server_->capturedFragment, 400);
+    EXPECT_EQ(server_->capturedWakeBytes, 400);
     const QByteArray sound = counting(400 * 6 + 100);
     server_->current->push(sound);
     EXPECT_TRUE(lengths.empty()) << "data arrives through the event loop";
