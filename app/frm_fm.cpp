@@ -22,11 +22,9 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdint>
 #include <limits>
@@ -94,10 +92,13 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     setWindowTitle(QStringLiteral("Zorvita"));
     setFont(designFont(8));
     CreateControls();
-    skinLoader_ = std::make_unique<skins::SkinLoader>(settings_, boxes_, appFolder_, *LstSkins_);
+    skinLoader_ = std::make_unique<skins::SkinLoader>(
+        settings_, boxes_, appFolder_,
+        skins::SkinWindow{this, LstSkins_, backColorTargets(), foreColorTargets()});
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    chrome_ = std::make_unique<ChromeParts>(*this);
 }
 
 void FrmFM::ComposeStations() {
@@ -766,6 +767,7 @@ void FrmFM::closeEvent(QCloseEvent* event) {
 
 void FrmFM::PicClose_Click() {
     platform::trapErrors(boxes_, [this] {
+        UnhookHover();
         close();
         endProgram_();
     });
@@ -779,30 +781,19 @@ void FrmFM::mnuClose_Click() {
     });
 }
 
-// Dragging the window by any part of its own surface, with any mouse button.
-void FrmFM::Form_MouseDown() {
-    platform::trapErrors(boxes_, [this] {
-        if (QWindow* window = windowHandle()) {
-            window->startSystemMove();
-        }
-    });
-}
-
-void FrmFM::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown();
-    event->accept();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Station list and settings panel
 
 void FrmFM::PicSettings_Click() {
-    platform::trapErrors(boxes_,
-                         [this] { PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible()); });
+    platform::trapErrors(boxes_, [this] {
+        UnhookHover();
+        PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible());
+    });
 }
 
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
+    ignoreErrors([this] { UnhookHover(); });
     ignoreErrors([] { platform::doEvents(); });
     ignoreErrors([this] { PicSettingsBox_->hide(); });
     ignoreErrors([this] {
