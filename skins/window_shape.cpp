@@ -27,23 +27,36 @@ namespace {
 // One row's pixels that are not of the key colour, as bits (1 = not key), 64 pixels a word. The
 // bits past the row's end are 0, so every run ends at the row's end at the latest.
 void rowBits(const QRgb* row, int width, QRgb key, std::vector<std::uint64_t>& bits) {
-    std::fill(bits.begin(), bits.end(), 0);
-    int x = 0;
 #ifdef __SSE2__
     const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
     const __m128i keyVector = _mm_set1_epi32(static_cast<int>(key));
-    for (; x + 4 <= width; x += 4) {
-        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-        const __m128i same = _mm_cmpeq_epi32(_mm_and_si128(pixels, colourMask), keyVector);
-        const auto differ =
-            static_cast<std::uint64_t>(~_mm_movemask_ps(_mm_castsi128_ps(same)) & 0xF);
-        bits[static_cast<std::size_t>(x >> 6)] |= differ << (x & 63);
-    }
+    const auto sameAsKey = [&](int at) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + at));
+        return _mm_cmpeq_epi32(_mm_and_si128(pixels, colourMask), keyVector);
+    };
 #endif
-    for (; x < width; ++x) {
-        if ((row[x] & 0x00FFFFFF) != key) {
-            bits[static_cast<std::size_t>(x >> 6)] |= std::uint64_t{1} << (x & 63);
+    for (int x = 0; x < width; x += 64) {
+        const int count = std::min(64, width - x);
+        std::uint64_t same = 0;
+        int k = 0;
+#ifdef __SSE2__
+        // Sixteen pixels a step: four comparisons packed down to one byte mask.
+        for (; k + 16 <= count; k += 16) {
+            const __m128i low = _mm_packs_epi32(sameAsKey(x + k), sameAsKey(x + k + 4));
+            const __m128i high = _mm_packs_epi32(sameAsKey(x + k + 8), sameAsKey(x + k + 12));
+            const auto mask =
+                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+            same |= static_cast<std::uint64_t>(mask) << k;
         }
+#endif
+        for (; k < count; ++k) {
+            if ((row[x + k] & 0x00FFFFFF) == key) {
+                same |= std::uint64_t{1} << k;
+            }
+        }
+        const std::uint64_t inRow =
+            count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+        bits[static_cast<std::size_t>(x >> 6)] = ~same & inRow;
     }
 }
 
@@ -79,6 +92,7 @@ QRegion regionFromPicture(const QImage& picture, long keyColour) {
                                  : 0;
     std::vector<std::uint64_t> bits(static_cast<std::size_t>((width + 63) / 64));
     std::vector<QRect> rects;
+    rects.reserve(static_cast<std::size_t>(image.height()) * 4);
     // Neighbouring rows with the same runs form one band of rectangles as tall as those rows: the
     // same area as one rectangle per run, in far fewer rectangles for the window system.
     std::size_t bandStart = 0;
