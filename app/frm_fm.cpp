@@ -609,8 +609,11 @@ void FrmFM::Form_Load() {
     ended_ = false;
     const bool loaded = platform::trapErrors(boxes_, [this] {
         platform::doEvents();
-        settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
-                              appFolder_);
+        // A store that cannot be written is reported, and the window still loads.
+        platform::trapErrors(boxes_, [this] {
+            settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
+                                  appFolder_);
+        });
         GetAvailableSkins();
         long keyColour = 0;
         skins::ShapeWindowFromPicture(*this, *BackPic_, keyColour);
@@ -794,6 +797,19 @@ void FrmFM::PicSettings_Click() {
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
     ignoreErrors([this] { UnhookHover(); });
+    // The panel's steps ignore their errors, but settings that were not saved must not pass for
+    // saved: the first such failure is reported once, at the end.
+    QString notSaved;
+    const auto save = [&](const QString& section, const QString& key, const QString& value) {
+        try {
+            settings_.SaveSetting(kApp, section, key, value);
+        } catch (const platform::Error& e) {
+            if (notSaved.isEmpty()) {
+                notSaved = e.description();
+            }
+            throw;
+        }
+    };
     ignoreErrors([] { platform::doEvents(); });
     ignoreErrors([this] { PicSettingsBox_->hide(); });
     ignoreErrors([this] {
@@ -803,24 +819,21 @@ void FrmFM::PicOK_Click() {
             }
         }
     });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingID"),
-                              QString::number(RecordRateIndex()).trimmed());
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingValue"),
-                              RecordSampleRate().trimmed());
+    ignoreErrors([&] {
+        save(QStringLiteral("Record"), QStringLiteral("SettingID"),
+             QString::number(RecordRateIndex()).trimmed());
+        save(QStringLiteral("Record"), QStringLiteral("SettingValue"),
+             RecordSampleRate().trimmed());
     });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("News"), QStringLiteral("Show"),
-                              ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    ignoreErrors([&] {
+        save(QStringLiteral("News"), QStringLiteral("Show"),
+             ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     });
     const auto selectedSkin = [this] {
         const QListWidgetItem* item = LstSkins_->currentItem();
         return item != nullptr && item->isSelected() ? item->text() : QString();
     };
-    ignoreErrors([&] {
-        settings_.SaveSetting(kApp, QStringLiteral("Skin"), QStringLiteral("Current"),
-                              selectedSkin());
-    });
+    ignoreErrors([&] { save(QStringLiteral("Skin"), QStringLiteral("Current"), selectedSkin()); });
     ignoreErrors([this] {
         if (ChkNews_->isChecked()) {
             ShowHeadlines();
@@ -843,6 +856,9 @@ void FrmFM::PicOK_Click() {
             Reload();
         }
     });
+    if (!notSaved.isEmpty()) {
+        platform::ReportError(boxes_, notSaved);
+    }
     ignoreErrors([] { platform::doEvents(); });
 }
 
