@@ -139,6 +139,13 @@ void SkinLoader::apply(const QString& folder, const QString& name) {
     }
     for (QWidget* target : window_.foreColorTargets) {
         applyForeColor(*target, fore);
+        // The chosen entry of a list is shown in reverse, so it reads in any skin's colours.
+        if (auto* list = qobject_cast<QListWidget*>(target)) {
+            QPalette pal = list->palette();
+            pal.setColor(QPalette::Highlight, fore);
+            pal.setColor(QPalette::HighlightedText, back);
+            list->setPalette(pal);
+        }
     }
 
     for (const LoadedPicture& loaded : pictures) {

@@ -123,6 +123,8 @@ TEST_F(SkinWindowTest, SkinGivesItsColoursPicturesLayoutAndOutline) {
     }
     EXPECT_EQ(w->LstStations()->palette().color(QPalette::Base), back);
     EXPECT_EQ(w->LstStations()->palette().color(QPalette::Text), fore);
+    EXPECT_EQ(w->LstStations()->palette().color(QPalette::Highlight), fore);
+    EXPECT_EQ(w->LstSkins()->palette().color(QPalette::HighlightedText), back);
     EXPECT_EQ(w->OptSampleRate(3)->palette().color(QPalette::Window), back);
     EXPECT_EQ(w->LblFaq()->palette().color(QPalette::WindowText), fore);
 
