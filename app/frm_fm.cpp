@@ -1,6 +1,9 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "common/VendorSite.h"
+#include "news/HeadlineTicker.h"
+#include "news/NewsClient.h"
 #include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
@@ -10,6 +13,7 @@
 #include "skins/picture_box.h"
 #include "skins/skin_loader.h"
 #include "skins/window_shape.h"
+#include "stations/LiveUpdate.h"
 #include "stations/StationManager.h"
 #include "stations/StationModel.h"
 
@@ -99,6 +103,12 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
     chrome_ = std::make_unique<ChromeParts>(*this);
+    newsClient_ =
+        std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
+    newsTicker_ = std::make_unique<news::HeadlineTicker>(
+        LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
+    connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
+            &news::HeadlineTicker::ParseHeadlines);
 }
 
 void FrmFM::ComposeStations() {
@@ -111,6 +121,8 @@ void FrmFM::ComposeStations() {
         StationManager::Actions{
             [this] { StopPlayback(); }, [this] { playback().LstStations_Click(); }, {}},
         this);
+    liveUpdate_ = std::make_unique<LiveUpdate>(LiveUpdate::Controls{LstManageStations_, LstURLS_},
+                                               *stations_, boxes_, appFolder_, this);
     listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
     manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
 
@@ -121,6 +133,7 @@ void FrmFM::ComposeStations() {
             [this] { stationManager_->CmdDelete_Click(); });
     connect(cmdUp_, &QPushButton::clicked, this, [this] { stationManager_->cmdUp_Click(); });
     connect(CmdDown_, &QPushButton::clicked, this, [this] { stationManager_->CmdDown_Click(); });
+    connect(CmdLive_, &QPushButton::clicked, this, [this] { liveUpdate_->CmdLive_Click(); });
     connect(PicManageOK_, &skins::PictureBox::Click, this,
             [this] { stationManager_->PicManageOK_Click(); });
     const auto holdToScroll = [this](skins::PictureBox* arrow, ListScroller* scroller,
@@ -718,8 +731,12 @@ void FrmFM::PrepareStationLists() {
 }
 
 // The news subsystem: a fresh socket as Winsock1, and the headline fetch.
-void FrmFM::NewNewsSocket() {}
-void FrmFM::FetchHeadlines() {}
+void FrmFM::NewNewsSocket() {
+    newsClient_->NewNewsSocket();
+}
+void FrmFM::FetchHeadlines() {
+    newsClient_->FetchHeadlines();
+}
 
 void FrmFM::ShowHeadlines() {
     if (!ChkNews_->isChecked()) {
@@ -872,6 +889,7 @@ void FrmFM::Reload() {
     Form_QueryUnload();
     hide();
     LoadDesign();
+    newsTicker_->Reset();
     playback().Reset();
     Form_Load();
 }

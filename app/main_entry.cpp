@@ -7,6 +7,7 @@
 #include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/report_error.h"
+#include "recording/LostRecordings.h"
 
 #include <cstdio>
 
@@ -82,6 +83,7 @@ MainResult Main(MainServices& s) {
             }
             throw;
         }
+        RecoverLostRecordings(s.appFolder, s.boxes);
         if (s.settings.GetSetting(QStringLiteral("Zorvita"), QStringLiteral("Message"),
                                   QStringLiteral("Show")) != QLatin1String("1")) {
             result.helpWindowShown = true;

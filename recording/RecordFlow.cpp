@@ -168,6 +168,14 @@ void RecordFlow::StopRecordingAction() {
         ShowSavingProgress(s_.label, 10);
         recorder_.StopRecording();
         ShowSavingProgress(s_.label, 20);
+        if (!recorder_.KeptRecording.isEmpty()) {
+            // The save failed and its message named the file that kept the sound: there is no
+            // recording here to convert.
+            s_.label.setCaption(kCredit);
+            s_.label.repaintNow();
+            view_.ShowHeadlines();
+            return;
+        }
 
         const QString base = appFolder_ + QLatin1Char('/') + recorder_.RecordFileName;
         const QString mp3 = base + QStringLiteral(".mp3");

@@ -61,6 +61,19 @@ TEST_F(FrmFMTest, EmptyStoreStartsWithTheDefaultRateNewsOffAndTheBuiltInSkin) {
     EXPECT_TRUE(w->PicMess()->isVisible());
 }
 
+TEST_F(FrmFMTest, UpdateFromWebAsksBeforeItDownloads) {
+    auto w = makeWindow();
+    w->Form_Load();
+    boxes.clear();
+    w->CmdLive()->click();  // the script answers No
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("This will download new radio stations that are available on "
+                             "Velmo's website.\r\nAre you sure you want to downlaod and update "
+                             "your stations list?"));
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgQuestion + platform::MsgYesNo);
+}
+
 TEST_F(FrmFMTest, WindowIsShapedFromTheBackgroundAndEveryButtonLiesInsideTheOutline) {
     auto w = makeWindow();
     w->Form_Load();

@@ -1,5 +1,7 @@
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "platform/mci/capture_files.h"
+#include "platform/mci/waveaudio_device.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/error.h"
@@ -55,6 +57,28 @@ TEST_F(MainTest, EmptyStoreShowsTheWindowAndDecidesForTheHelpWindow) {
     EXPECT_TRUE(result.helpWindowShown);
     EXPECT_EQ(helpShown, 1);
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MainTest, StartUpCompletesARecordingCutOffEarlierAndSaysWhereItIs) {
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    gone.waitForFinished();
+    QFile cutOff(appFolder() + QStringLiteral("/") + platform::captureFileName(pid, 7));
+    ASSERT_TRUE(cutOff.open(QIODevice::WriteOnly));
+    cutOff.write(platform::waveHeader(2, 44100, 16, 0) + QByteArray(4000, 'a'));
+    cutOff.close();
+
+    platform::SingleInstance instance(uniqueName());
+    app::MainServices s = services(instance);
+    ASSERT_TRUE(app::Main(s).window);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(
+        QStringLiteral("A recording was cut off when the program ended unexpectedly.\r\n"
+                       "What was recorded is kept in this file:\r\n") +
+        appFolder() + QStringLiteral("/Recorded_")));
+    EXPECT_FALSE(cutOff.exists());
 }
 
 TEST_F(MainTest, HelpWindowStaysHiddenOnlyWhenTurnedOff) {

@@ -32,6 +32,15 @@ class FakeRecorderMci final : public platform::Mci {
         if (words.value(0) == QLatin1String("save") && failSave) {
             return 286;
         }
+        if (words.value(0) == QLatin1String("save") && !keptOnFailedSave.isEmpty()) {
+            writeFile(keptOnFailedSave,
+                      waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                riffChunk("data", toneFrames(44100, 4410, 1000.0))}));
+            if (reply != nullptr) {
+                *reply = keptOnFailedSave;
+            }
+            return platform::MciErrFileNotSaved;
+        }
         if (words.value(0) == QLatin1String("save") && words.size() >= 3) {
             writeFile(words[2], waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
                                           riffChunk("data", toneFrames(44100, 44100, 1000.0))}));
@@ -47,6 +56,8 @@ class FakeRecorderMci final : public platform::Mci {
     QString mciGetErrorString(unsigned long) const override { return QStringLiteral("error"); }
     QStringList sent;
     bool failSave = false;
+    // When set, "save" fails and keeps the sound in this file, as the device does.
+    QString keptOnFailedSave;
 };
 
 class FakeLabel final : public StatusLabel {
@@ -231,6 +242,24 @@ TEST(ConversionFailureText, NamesTheFileThatCouldNotBeWritten) {
                                             QStringLiteral("/a"))
                   .section(QStringLiteral("\r\n"), 1, 1),
               QStringLiteral("The recording is damaged: it is not a complete WAV file."));
+}
+
+TEST_F(RecordFlowTest, AFailedSaveNamesTheKeptFileOnceAndConvertsNothing) {
+    withEncoderLibrary();
+    mci.keptOnFailedSave = appFolder + QStringLiteral("/Recorded_070326143005.wav");
+    recordAndStop();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Error (save)"));
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("error\r\n\r\nWhat was recorded is kept in this "
+                             "file:\r\n") +
+                  mci.keptOnFailedSave);
+    EXPECT_TRUE(QFile::exists(mci.keptOnFailedSave));
+    EXPECT_FALSE(QFile::exists(appFolder + QStringLiteral("/Recorded_070326143005.mp3")));
+    EXPECT_EQ(label.caption, QStringLiteral("DEVELOPED BY :- VELMO TARSK"));
+    EXPECT_TRUE(view.headlines);
+    EXPECT_TRUE(view.recordShown);
+    EXPECT_TRUE(view.tag.isEmpty());
 }
 
 TEST_F(RecordFlowTest, AdvancedRecorderThatCannotStartIsReported) {
