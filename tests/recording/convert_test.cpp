@@ -203,7 +203,7 @@ TEST_F(ConvertWithFakeTest, LibraryResultsAreShownAndTheConversionGoesOn) {
     for (const auto& box : boxes.shown()) {
         EXPECT_EQ(box.text, QStringLiteral("Buffer is too small"));
         EXPECT_EQ(box.icon(), platform::MsgCritical);
-        EXPECT_EQ(box.caption, platform::kAppTitle);
+        EXPECT_EQ(box.caption, QStringLiteral("Velmo's Online Radio"));
     }
 }
 
