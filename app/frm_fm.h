@@ -30,6 +30,7 @@ class Shell;
 
 class ListScroller;
 class StationManager;
+class LiveUpdate;
 class StationModel;
 
 namespace news {
@@ -97,6 +98,7 @@ class FrmFM final : public QWidget {
     int loadCount() const { return loadCount_; }
     StationModel& stations() { return *stations_; }
     StationManager& stationManager() { return *stationManager_; }
+    LiveUpdate& liveUpdate() { return *liveUpdate_; }
     playback::Playback& playback() { return player_->playback(); }
     ModRecorder& recorder() { return player_->recorder(); }
     ::RecordFlow& recordFlow() { return player_->recordFlow(); }
@@ -262,6 +264,7 @@ class FrmFM final : public QWidget {
     std::unique_ptr<skins::SkinLoader> skinLoader_;
     std::unique_ptr<StationModel> stations_;
     std::unique_ptr<StationManager> stationManager_;
+    std::unique_ptr<LiveUpdate> liveUpdate_;
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
     std::unique_ptr<PlayerParts> player_;

@@ -28,12 +28,16 @@ QByteArray reasonPhrase(int status) {
     switch (status) {
         case 200:
             return "OK";
+        case 301:
+            return "Moved Permanently";
         case 400:
             return "Bad Request";
         case 404:
             return "Not Found";
         case 405:
             return "Method Not Allowed";
+        case 500:
+            return "Internal Server Error";
         default:
             return "Error";
     }
@@ -214,7 +218,19 @@ void VendorSite::handle(QTcpSocket* socket, const Request& request) {
 void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
     const QString relative = QString::fromUtf8(request.path).mid(1);
     const QString rootPath = root_.canonicalPath();
-    const QFileInfo info(root_.filePath(relative));
+    QFileInfo info(relative.isEmpty() ? root_.path() : root_.filePath(relative));
+    if (info.isDir()) {
+        // A folder is answered with its index page; without the final "/" the page's relative
+        // links would resolve against the parent, so the browser is sent to the "/" form first.
+        if (!request.path.endsWith('/')) {
+            redirect(socket, request, request.path + '/');
+            return;
+        }
+        info = QFileInfo(QDir(info.filePath()).filePath(QStringLiteral("index.htm")));
+        if (!info.exists()) {
+            info = QFileInfo(info.dir().filePath(QStringLiteral("index.html")));
+        }
+    }
     const QString canonical = info.canonicalFilePath();
     // Only regular files inside the folder: no "..", no links out of it.
     if (rootPath.isEmpty() || canonical.isEmpty() || !info.isFile() ||
@@ -229,6 +245,21 @@ void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
         return;
     }
     respond(socket, request, 200, contentType(canonical), file.readAll());
+}
+
+void VendorSite::redirect(QTcpSocket* socket, const Request& request, const QByteArray& location) {
+    const QByteArray target = QUrl::toPercentEncoding(QString::fromUtf8(location), "/");
+    const QByteArray body = "Moved to " + target + "\n";
+    QByteArray head = statusLine(request, 301);
+    head += "Location: " + target + "\r\n";
+    head += "Content-Type: text/plain\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head);
+    if (request.method != "HEAD") {
+        socket->write(body);
+    }
+    socket->disconnectFromHost();
 }
 
 void VendorSite::streamTone(const Request& request, QTcpSocket* socket) {
