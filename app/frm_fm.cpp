@@ -1,6 +1,9 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "common/VendorSite.h"
+#include "news/HeadlineTicker.h"
+#include "news/NewsClient.h"
 #include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
@@ -10,6 +13,7 @@
 #include "skins/picture_box.h"
 #include "skins/skin_loader.h"
 #include "skins/window_shape.h"
+#include "stations/LiveUpdate.h"
 #include "stations/StationManager.h"
 #include "stations/StationModel.h"
 
@@ -98,6 +102,12 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    newsClient_ =
+        std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
+    newsTicker_ = std::make_unique<news::HeadlineTicker>(
+        LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
+    connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
+            &news::HeadlineTicker::ParseHeadlines);
 }
 
 void FrmFM::ComposeStations() {
@@ -110,6 +120,8 @@ void FrmFM::ComposeStations() {
         StationManager::Actions{
             [this] { StopPlayback(); }, [this] { playback().LstStations_Click(); }, {}},
         this);
+    liveUpdate_ = std::make_unique<LiveUpdate>(LiveUpdate::Controls{LstManageStations_, LstURLS_},
+                                               *stations_, boxes_, appFolder_, this);
     listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
     manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
 
@@ -120,6 +132,7 @@ void FrmFM::ComposeStations() {
             [this] { stationManager_->CmdDelete_Click(); });
     connect(cmdUp_, &QPushButton::clicked, this, [this] { stationManager_->cmdUp_Click(); });
     connect(CmdDown_, &QPushButton::clicked, this, [this] { stationManager_->CmdDown_Click(); });
+    connect(CmdLive_, &QPushButton::clicked, this, [this] { liveUpdate_->CmdLive_Click(); });
     connect(PicManageOK_, &skins::PictureBox::Click, this,
             [this] { stationManager_->PicManageOK_Click(); });
     const auto holdToScroll = [this](skins::PictureBox* arrow, ListScroller* scroller,
@@ -608,8 +621,11 @@ void FrmFM::Form_Load() {
     ended_ = false;
     const bool loaded = platform::trapErrors(boxes_, [this] {
         platform::doEvents();
-        settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
-                              appFolder_);
+        // A store that cannot be written is reported, and the window still loads.
+        platform::trapErrors(boxes_, [this] {
+            settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
+                                  appFolder_);
+        });
         GetAvailableSkins();
         long keyColour = 0;
         skins::ShapeWindowFromPicture(*this, *BackPic_, keyColour);
@@ -714,8 +730,12 @@ void FrmFM::PrepareStationLists() {
 }
 
 // The news subsystem: a fresh socket as Winsock1, and the headline fetch.
-void FrmFM::NewNewsSocket() {}
-void FrmFM::FetchHeadlines() {}
+void FrmFM::NewNewsSocket() {
+    newsClient_->NewNewsSocket();
+}
+void FrmFM::FetchHeadlines() {
+    newsClient_->FetchHeadlines();
+}
 
 void FrmFM::ShowHeadlines() {
     if (!ChkNews_->isChecked()) {
@@ -803,6 +823,19 @@ void FrmFM::PicSettings_Click() {
 
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
+    // The panel's steps ignore their errors, but settings that were not saved must not pass for
+    // saved: the first such failure is reported once, at the end.
+    QString notSaved;
+    const auto save = [&](const QString& section, const QString& key, const QString& value) {
+        try {
+            settings_.SaveSetting(kApp, section, key, value);
+        } catch (const platform::Error& e) {
+            if (notSaved.isEmpty()) {
+                notSaved = e.description();
+            }
+            throw;
+        }
+    };
     ignoreErrors([] { platform::doEvents(); });
     ignoreErrors([this] { PicSettingsBox_->hide(); });
     ignoreErrors([this] {
@@ -812,24 +845,21 @@ void FrmFM::PicOK_Click() {
             }
         }
     });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingID"),
-                              QString::number(RecordRateIndex()).trimmed());
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingValue"),
-                              RecordSampleRate().trimmed());
+    ignoreErrors([&] {
+        save(QStringLiteral("Record"), QStringLiteral("SettingID"),
+             QString::number(RecordRateIndex()).trimmed());
+        save(QStringLiteral("Record"), QStringLiteral("SettingValue"),
+             RecordSampleRate().trimmed());
     });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("News"), QStringLiteral("Show"),
-                              ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    ignoreErrors([&] {
+        save(QStringLiteral("News"), QStringLiteral("Show"),
+             ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     });
     const auto selectedSkin = [this] {
         const QListWidgetItem* item = LstSkins_->currentItem();
         return item != nullptr && item->isSelected() ? item->text() : QString();
     };
-    ignoreErrors([&] {
-        settings_.SaveSetting(kApp, QStringLiteral("Skin"), QStringLiteral("Current"),
-                              selectedSkin());
-    });
+    ignoreErrors([&] { save(QStringLiteral("Skin"), QStringLiteral("Current"), selectedSkin()); });
     ignoreErrors([this] {
         if (ChkNews_->isChecked()) {
             ShowHeadlines();
@@ -852,6 +882,9 @@ void FrmFM::PicOK_Click() {
             Reload();
         }
     });
+    if (!notSaved.isEmpty()) {
+        platform::ReportError(boxes_, notSaved);
+    }
     ignoreErrors([] { platform::doEvents(); });
 }
 
@@ -865,6 +898,7 @@ void FrmFM::Reload() {
     Form_QueryUnload();
     hide();
     LoadDesign();
+    newsTicker_->Reset();
     playback().Reset();
     Form_Load();
 }

@@ -16,6 +16,8 @@ namespace {
 constexpr int kCommandReplyChars = 1024;
 constexpr int kStatusReplyChars = 255;
 constexpr int kErrorTextChars = 1024;
+constexpr int kPathChars = 4096;
+const QString kCrLf = QStringLiteral("\r\n");
 
 // The number a reply starts with (leading blanks skipped, digits with at most one decimal point),
 // 0 when there is none: replies may carry text after the number, or be empty after a failure.
@@ -124,8 +126,21 @@ void ModRecorder::StopRecording() {
     sendReported(QStringLiteral("stop recsound"), QStringLiteral("Error (stop)"));
     const QString target =
         GetShortPath(appFolder_) + QLatin1Char('/') + RecordFileName + QStringLiteral(".tmp");
-    sendReported(QStringLiteral("save recsound ") + platform::mciQuote(target),
-                 QStringLiteral("Error (save)"));
+    // A failed save replies with the file that kept the sound; a path may be longer than the
+    // usual reply buffer.
+    QString kept;
+    const unsigned long saved =
+        send(QStringLiteral("save recsound ") + platform::mciQuote(target), kPathChars, &kept);
+    KeptRecording.clear();
+    if (saved != platform::MciOk) {
+        QString text = mci_.mciGetErrorString(saved).left(kErrorTextChars - 1);
+        if (!kept.isEmpty()) {
+            KeptRecording = kept;
+            text += kCrLf + kCrLf + QStringLiteral("What was recorded is kept in this file:") +
+                    kCrLf + kept;
+        }
+        boxes_.show(text, platform::MsgOkOnly, QStringLiteral("Error (save)"));
+    }
     ReadRecordingFormat();
     sendReported(QStringLiteral("close recsound"), QStringLiteral("Error (close)"));
     // Releases anything still open; there is nothing to report either way.
@@ -176,8 +191,10 @@ void ModRecorder::PatchWaveHeader() {
     }
 }
 
+// Only the empty test trims: on Linux a folder's name may end in a blank, and the trimmed path
+// would name another folder.
 QString ModRecorder::GetShortPath(const QString& path) {
-    return path.trimmed();
+    return path.trimmed().isEmpty() ? QString() : path;
 }
 
 int ModRecorder::SizeEstimatePercent(int index) {

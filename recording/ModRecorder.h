@@ -28,6 +28,9 @@ class ModRecorder {
     QString RecordFileName;              // "Recorded_ddmmyyhhmmss", no folder, no extension
     std::int16_t RecordRateIndex = 7;    // 0..7, the chosen rate's position (11025 ... 48000)
     QString RecordSampleRate = QStringLiteral("48000");  // the chosen rate as text
+    // After a save that failed: the file in the application folder that kept the sound (named in
+    // the error message), else empty.
+    QString KeptRecording;
 
     // Opens the device, sets the format, starts recording and waits, running a status pass every
     // kStatusIntervalMs in a local event loop, until RecordingActive is cleared.
@@ -41,7 +44,8 @@ class ModRecorder {
     // One status pass: shows the estimated MP3 size of what was captured so far.
     void ShowRecordingStatus();
 
-    // Linux has no short names: the trimmed path as it is (commands quote paths with blanks).
+    // Linux has no short names: the path as it is, empty when it is only blanks (commands quote
+    // what needs quoting).
     static QString GetShortPath(const QString& path);
     // About the size of a 160 kbit/s MP3 as a percentage of 16-bit stereo PCM at each rate index.
     static int SizeEstimatePercent(int index);

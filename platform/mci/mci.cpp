@@ -1,17 +1,36 @@
 #include "platform/mci/mci.h"
 
+#include <algorithm>
+
 namespace platform {
 
+namespace {
+
+// What separates words outside quotes; mciQuote quotes a name holding any of them.
+bool isWordBreak(QChar c) {
+    return c.isSpace();
+}
+
+}  // namespace
+
+// Inside quotes two double quotes stand for one, so every file name a folder can hold (blanks of
+// any kind, quotes, any script) survives quoting and splitting unchanged.
 bool splitMciCommand(const QString& command, QStringList* words) {
     words->clear();
     QString word;
     bool inQuotes = false;
     bool haveWord = false;
-    for (const QChar c : command) {
+    for (qsizetype i = 0; i < command.size(); ++i) {
+        const QChar c = command[i];
         if (c == QLatin1Char('"')) {
-            inQuotes = !inQuotes;
             haveWord = true;
-        } else if (!inQuotes && c.isSpace()) {
+            if (inQuotes && i + 1 < command.size() && command[i + 1] == QLatin1Char('"')) {
+                word.append(c);
+                ++i;
+            } else {
+                inQuotes = !inQuotes;
+            }
+        } else if (!inQuotes && isWordBreak(c)) {
             if (haveWord) {
                 words->append(word);
                 word.clear();
@@ -29,7 +48,15 @@ bool splitMciCommand(const QString& command, QStringList* words) {
 }
 
 QString mciQuote(const QString& path) {
-    return path.contains(QLatin1Char(' ')) ? QLatin1Char('"') + path + QLatin1Char('"') : path;
+    const bool plain = !path.isEmpty() && std::none_of(path.begin(), path.end(), [](QChar c) {
+        return c == QLatin1Char('"') || isWordBreak(c);
+    });
+    if (plain) {
+        return path;
+    }
+    QString quoted = path;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 MciSession::MciSession() = default;

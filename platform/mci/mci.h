@@ -80,11 +80,13 @@ class MciSession final : public Mci {
     std::map<QString, std::unique_ptr<MciDevice>> devices_;  // by lower-case alias
 };
 
-// Splits a command into words at blanks; double quotes group a word that holds blanks. Returns
-// false when a quote is not closed.
+// Splits a command into words at blanks (spaces, tabs, line breaks, any Unicode blank); double
+// quotes group a word that holds them, and inside quotes "" is one double quote. Returns false
+// when a quote is not closed.
 bool splitMciCommand(const QString& command, QStringList* words);
 
-// Quotes a file name for a command when it holds blanks.
+// Makes a file name one word of a command that splitMciCommand gives back unchanged: a name with
+// blanks or double quotes, or an empty one, is quoted.
 QString mciQuote(const QString& path);
 
 }  // namespace platform

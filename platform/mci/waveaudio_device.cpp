@@ -1,11 +1,16 @@
 #include "platform/mci/waveaudio_device.h"
 
+#include "platform/mci/capture_files.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QtDebug>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +28,8 @@ constexpr int kCaptureLatencyMs = 250;
 constexpr int kDrainMs = 3000;
 constexpr std::size_t kCopyChunk = 1 << 20;
 constexpr std::size_t kWriteBatch = 64 << 10;
+// Leaves room below the file system's name limit for a number and ".wav".
+constexpr qsizetype kMaxKeptBaseBytes = 200;
 
 class UniqueFd {
   public:
@@ -115,17 +122,24 @@ void putLe(QByteArray* out, std::uint32_t value, int bytes) {
     }
 }
 
-// The captured sound of one device: a WAVE file in the temporary folder whose header is written
+struct PcmFormat {
+    int channels = 1;
+    int samplesPerSec = 11025;
+    int bitsPerSample = 16;
+    int blockAlign() const { return channels * bitsPerSample / 8; }
+};
+
+// The captured sound of one device: a WAVE file in the temporary folder whose sizes are written
 // when it is saved, fed by a writer thread so the sound client's thread never waits on the disk.
+// Its header names the format from the start and the file stays locked while it is open, so a
+// recording cut off by a crash can be found and completed later.
 class CaptureFile {
   public:
     static std::unique_ptr<CaptureFile> create(const QString& folder, std::uint64_t maxData,
-                                               int blockAlign, unsigned long* error) {
+                                               const PcmFormat& format, unsigned long* error) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QString path = QDir(folder).filePath(
-                QStringLiteral(".recording-%1-%2.wav")
-                    .arg(::getpid())
-                    .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+                captureFileName(::getpid(), QRandomGenerator::global()->generate()));
             UniqueFd fd(::open(QFile::encodeName(path).constData(),
                                O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (!fd && errno == EEXIST) {
@@ -134,9 +148,13 @@ class CaptureFile {
             if (!fd) {
                 break;
             }
+            // Without locks on this file system the writer's process id still protects it.
+            static_cast<void>(::flock(fd.get(), LOCK_EX | LOCK_NB));
             auto file = std::unique_ptr<CaptureFile>(
-                new CaptureFile(path, std::move(fd), maxData, blockAlign));
-            if (!writeAllAt(file->fd(), QByteArray(kWaveHeaderBytes, '\0'), 0)) {
+                new CaptureFile(path, std::move(fd), maxData, format.blockAlign()));
+            const QByteArray header =
+                waveHeader(format.channels, format.samplesPerSec, format.bitsPerSample, 0);
+            if (!writeAllAt(file->fd(), header, 0)) {
                 *error = writeFailure();
                 return nullptr;
             }
@@ -331,13 +349,15 @@ class WaveAudioDevice final : public MciDevice {
             if (words.size() > 2) {
                 return MciErrUnrecognizedKeyword;
             }
-            return words.size() < 2 || words[1].isEmpty() ? MciErrFilenameRequired : save(words[1]);
+            return words.size() < 2 || words[1].isEmpty() ? MciErrFilenameRequired
+                                                          : save(words[1], reply);
         }
         return MciErrUnrecognizedCommand;
     }
 
   private:
-    int blockAlign() const { return channels_ * bitsPerSample_ / 8; }
+    PcmFormat format() const { return {channels_, samplesPerSec_, bitsPerSample_}; }
+    int blockAlign() const { return format().blockAlign(); }
     std::uint64_t bytesPerSec() const {
         return static_cast<std::uint64_t>(samplesPerSec_) *
                static_cast<std::uint64_t>(blockAlign());
@@ -513,7 +533,7 @@ class WaveAudioDevice final : public MciDevice {
     unsigned long ensureFile() {
         unsigned long rc = MciOk;
         if (!file_) {
-            file_ = CaptureFile::create(folder(), options_.maxDataBytes, blockAlign(), &rc);
+            file_ = CaptureFile::create(folder(), options_.maxDataBytes, format(), &rc);
         }
         return rc;
     }
@@ -527,7 +547,7 @@ class WaveAudioDevice final : public MciDevice {
         if (!linked_) {
             return MciOk;
         }
-        auto copy = CaptureFile::create(folder(), options_.maxDataBytes, blockAlign(), &rc);
+        auto copy = CaptureFile::create(folder(), options_.maxDataBytes, format(), &rc);
         if (!copy) {
             return rc;
         }
@@ -560,12 +580,22 @@ class WaveAudioDevice final : public MciDevice {
         return file_ ? file_->failure() : MciOk;
     }
 
-    unsigned long save(const QString& path) {
+    // A save that fails keeps the sound under a visible name in the capture folder; the reply
+    // names that file.
+    unsigned long save(const QString& path, QString* reply) {
         endCapture();
-        const unsigned long rc = ensureFile();
+        unsigned long rc = ensureFile();
         if (rc != MciOk) {
             return rc;
         }
+        rc = saveAs(path);
+        if (rc != MciOk) {
+            *reply = keep(path);
+        }
+        return rc;
+    }
+
+    unsigned long saveAs(const QString& path) {
         const std::uint64_t bytes = file_->length();
         const QByteArray header = waveHeader(channels_, samplesPerSec_, bitsPerSample_, bytes);
         if (!writeAllAt(file_->fd(), header, 0)) {
@@ -583,10 +613,51 @@ class WaveAudioDevice final : public MciDevice {
         return copyTo(target, header, bytes);
     }
 
-    // Writes a copy; when the disk fills, what was copied is kept as a complete file.
-    unsigned long copyTo(const QByteArray& target, const QByteArray& header, std::uint64_t bytes) {
-        UniqueFd out(::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // Named after the file asked for (or the time, when that name cannot serve), beside the
+    // capture file, never over another file. Linking needs no disk space; a file system without
+    // links gets a copy.
+    QString keep(const QString& requested) {
+        const std::uint64_t bytes = file_->length();
+        const QByteArray header = waveHeader(channels_, samplesPerSec_, bitsPerSample_, bytes);
+        if (bytes == 0 || !writeAllAt(file_->fd(), header, 0)) {
+            return {};
+        }
+        QString base = QFileInfo(requested).completeBaseName();
+        if (base.isEmpty() || QFile::encodeName(base).size() > kMaxKeptBaseBytes) {
+            base = recordingBaseName(QDateTime::currentDateTime());
+        }
+        const QByteArray source = QFile::encodeName(file_->path());
+        const QString kept = placeUnderFreeName(folder(), base, [&](const QByteArray& target) {
+            if (::link(source.constData(), target.constData()) == 0) {
+                linked_ = true;
+                return 0;
+            }
+            if (errno == EEXIST) {
+                return EEXIST;
+            }
+            int notOpened = 0;
+            const unsigned long rc = copyTo(target, header, bytes, O_EXCL, &notOpened);
+            if (notOpened != 0) {
+                return notOpened;
+            }
+            // A copy cut short by a full disk is still a complete file of what fitted.
+            return rc == MciOk || ::access(target.constData(), F_OK) == 0 ? 0 : EIO;
+        });
+        if (kept.isEmpty()) {
+            qWarning("The recording could not be kept beside %s", qPrintable(file_->path()));
+        }
+        return kept;
+    }
+
+    // Writes a copy; when the disk fills, what was copied is kept as a complete file. openFlags
+    // O_EXCL refuses an existing target (*openErrno tells why the target did not open).
+    unsigned long copyTo(const QByteArray& target, const QByteArray& header, std::uint64_t bytes,
+                         int openFlags = O_TRUNC, int* openErrno = nullptr) {
+        UniqueFd out(::open(target.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | openFlags, 0666));
         if (!out) {
+            if (openErrno != nullptr) {
+                *openErrno = errno;
+            }
             return MciErrFileNotSaved;
         }
         bool readFailed = false;

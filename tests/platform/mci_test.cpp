@@ -60,10 +60,53 @@ TEST(MciSession, RefusesMalformedCommands) {
     EXPECT_NE(mci.mciGetErrorString(12345), mci.mciGetErrorString(platform::MciErrInternal));
 }
 
-TEST(MciQuote, QuotesOnlyNamesWithBlanks) {
+TEST(MciQuote, QuotesOnlyNamesThatNeedIt) {
     EXPECT_EQ(platform::mciQuote(QStringLiteral("/a/b.wav")), QStringLiteral("/a/b.wav"));
+    EXPECT_EQ(platform::mciQuote(QStringLiteral("/zo\u00eb/b.wav")),
+              QStringLiteral("/zo\u00eb/b.wav"));
     EXPECT_EQ(platform::mciQuote(QStringLiteral("/my app/b.wav")),
               QStringLiteral("\"/my app/b.wav\""));
+    EXPECT_EQ(platform::mciQuote(QStringLiteral("/my\tapp/b.wav")),
+              QStringLiteral("\"/my\tapp/b.wav\""));
+    EXPECT_EQ(platform::mciQuote(QStringLiteral("/say \"hi\"/b.wav")),
+              QStringLiteral("\"/say \"\"hi\"\"/b.wav\""));
+    EXPECT_EQ(platform::mciQuote(QString()), QStringLiteral("\"\""));
+}
+
+TEST(MciQuote, EveryFolderNameComesBackFromTheSplitterUnchanged) {
+    const QStringList paths = {
+        QStringLiteral("/plain/Recorded_1.tmp"),
+        QStringLiteral("/two words/x.tmp"),
+        QStringLiteral("/tab\there/x.tmp"),
+        QStringLiteral("/line\nbreak\r/x.tmp"),
+        QStringLiteral("/say \"hi\"/x.tmp"),
+        QStringLiteral("/quote\"only/x.tmp"),
+        QStringLiteral("/\"/\"\"/\"\"\"/x"),
+        QStringLiteral("/Zo\u00eb \u0420\u0430\u0434\u0438\u043e/\u96fb\u53f0 \U0001F4FB.tmp"),
+        QStringLiteral("/no\u00a0break\u3000wide/x"),
+        QStringLiteral("/ends in blank /x.tmp "),
+        QStringLiteral(" leading"),
+        QString(),
+    };
+    for (const QString& p : paths) {
+        QStringList words;
+        ASSERT_TRUE(platform::splitMciCommand(
+            QStringLiteral("save rec ") + platform::mciQuote(p) + QStringLiteral("\tnext"), &words))
+            << p.toStdString();
+        EXPECT_EQ(words, (QStringList{QStringLiteral("save"), QStringLiteral("rec"), p,
+                                      QStringLiteral("next")}))
+            << p.toStdString();
+    }
+}
+
+TEST(MciSplit, BlanksOfAnyKindSeparateAndQuotesGroup) {
+    QStringList words;
+    ASSERT_TRUE(platform::splitMciCommand(QStringLiteral(" open\t\"a b\"\n type  x "), &words));
+    EXPECT_EQ(words, (QStringList{QStringLiteral("open"), QStringLiteral("a b"),
+                                  QStringLiteral("type"), QStringLiteral("x")}));
+    ASSERT_TRUE(platform::splitMciCommand(QStringLiteral("a\"b c\"d \"\"\"\"\"\""), &words));
+    EXPECT_EQ(words, (QStringList{QStringLiteral("ab cd"), QStringLiteral("\"\"")}));
+    EXPECT_FALSE(platform::splitMciCommand(QStringLiteral("save \"a\"\"b"), &words));
 }
 
 }  // namespace

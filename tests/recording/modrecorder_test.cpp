@@ -215,9 +215,9 @@ TEST_F(ModRecorderTest, AFailedSaveLeavesNoJunkFile) {
     EXPECT_FALSE(QFile::exists(recorder_.recordingPath()));
 }
 
-TEST(ModRecorderPaths, ShortPathIsTheTrimmedPathUnchanged) {
-    EXPECT_EQ(ModRecorder::GetShortPath(QStringLiteral("  /opt/My Radio/Zorvita  ")),
-              QStringLiteral("/opt/My Radio/Zorvita"));
+TEST(ModRecorderPaths, ShortPathIsThePathUnchangedUnlessItIsBlank) {
+    EXPECT_EQ(ModRecorder::GetShortPath(QStringLiteral("/opt/My Radio /Zorvita ")),
+              QStringLiteral("/opt/My Radio /Zorvita "));
     EXPECT_EQ(ModRecorder::GetShortPath(QStringLiteral("   ")), QString());
 }
 

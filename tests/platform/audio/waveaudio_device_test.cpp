@@ -204,16 +204,74 @@ TEST_F(WaveAudioDeviceTest, RecordsCountsAndSavesAWaveFileUnderANameWithBlanks) 
     EXPECT_TRUE(QFile::exists(saved));
 }
 
-TEST_F(WaveAudioDeviceTest, AFailedSaveLeavesNoFileBehind) {
+TEST_F(WaveAudioDeviceTest, SavesIntoFoldersOfAnyNameWhenQuoted) {
     openSession();
     setStereo(44100);
     ASSERT_EQ(send(QStringLiteral("record rec")), MciOk);
-    push(pattern(4000, 3));
-    const QString target = path(QStringLiteral("no such folder/x.tmp"));
-    EXPECT_EQ(send(QStringLiteral("save rec \"") + target + QLatin1Char('"')),
+    const QByteArray data = pattern(4000, 2);
+    push(data);
+    const QStringList folders = {
+        QStringLiteral("two words"),
+        QStringLiteral("tab\there"),
+        QStringLiteral("say \"hi\""),
+        QStringLiteral("Zo\u00eb \u0420\u0430\u0434\u0438\u043e \u96fb\u53f0"),
+        QStringLiteral("ends in blank "),
+        QStringLiteral("line\nbreak"),
+        QStringLiteral("\"\""),
+        QStringLiteral("no\u00a0break"),
+    };
+    for (const QString& name : folders) {
+        ASSERT_TRUE(QDir().mkpath(path(name)));
+        const QString target = path(name) + QStringLiteral("/take \"1\".tmp");
+        EXPECT_EQ(send(QStringLiteral("save rec ") + platform::mciQuote(target)), MciOk)
+            << name.toStdString();
+        EXPECT_EQ(expectWave(target, 2, 44100, 4000), data) << name.toStdString();
+    }
+}
+
+TEST_F(WaveAudioDeviceTest, AFailedSaveKeepsTheSoundBesideTheCaptureAndRepliesWithIt) {
+    openSession();
+    setStereo(44100);
+    ASSERT_EQ(send(QStringLiteral("record rec")), MciOk);
+    const QByteArray data = pattern(4000, 3);
+    push(data);
+    const QString target = path(QStringLiteral("no such folder/Recorded_070326143005.tmp"));
+    QString kept;
+    EXPECT_EQ(send(QStringLiteral("save rec ") + platform::mciQuote(target), &kept),
               platform::MciErrFileNotSaved);
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_FALSE(capture_.consumer);
+    EXPECT_EQ(kept, path(QStringLiteral("tmp/Recorded_070326143005.wav")));
+    EXPECT_EQ(expectWave(kept, 2, 44100, 4000), data);
+
+    // Never over another file; recording on leaves the kept file as it was.
+    ASSERT_EQ(send(QStringLiteral("record rec")), MciOk);
+    push(pattern(400, 4));
+    QString second;
+    EXPECT_EQ(send(QStringLiteral("save rec ") + platform::mciQuote(target), &second),
+              platform::MciErrFileNotSaved);
+    EXPECT_EQ(second, path(QStringLiteral("tmp/Recorded_070326143005-2.wav")));
+    EXPECT_EQ(expectWave(second, 2, 44100, 4400), data + pattern(400, 4));
+    EXPECT_EQ(expectWave(kept, 2, 44100, 4000), data);
+
+    // Closing removes only the device's own hidden file.
+    ASSERT_EQ(send(QStringLiteral("close rec")), MciOk);
+    EXPECT_EQ(QDir(path(QStringLiteral("tmp"))).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("Recorded_070326143005-2.wav"),
+                           QStringLiteral("Recorded_070326143005.wav")}));
+}
+
+TEST_F(WaveAudioDeviceTest, AFailedSaveOfNothingKeepsNothing) {
+    openSession();
+    setStereo(44100);
+    QString kept;
+    EXPECT_EQ(
+        send(QStringLiteral("save rec \"") + path(QStringLiteral("none/x.tmp")) + QLatin1Char('"'),
+             &kept),
+        platform::MciErrFileNotSaved);
+    EXPECT_TRUE(kept.isEmpty());
+    ASSERT_EQ(send(QStringLiteral("close rec")), MciOk);
+    EXPECT_TRUE(QDir(path(QStringLiteral("tmp"))).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(WaveAudioDeviceTest, TheSizeLimitEndsWithAValidFileAndAnError) {
