@@ -242,6 +242,8 @@ TEST(ConversionFailureText, NamesTheFileThatCouldNotBeWritten) {
                                             QStringLiteral("/a"))
                   .section(QStringLiteral("\r\n"), 1, 1),
               QStringLiteral("The recording is damaged: it is not a complete WAV file."));
+}
+
 TEST_F(RecordFlowTest, AFailedSaveNamesTheKeptFileOnceAndConvertsNothing) {
     withEncoderLibrary();
     mci.keptOnFailedSave = appFolder + QStringLiteral("/Recorded_070326143005.wav");
