@@ -1,4 +1,5 @@
 #include "app/frm_fm.h"
+#include "app/startup_trace.h"
 
 #include "app/controls.h"
 #include "common/VendorSite.h"
@@ -94,6 +95,7 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
       endProgram_(std::move(endProgram)) {
     setObjectName(QStringLiteral("FrmFM"));
     setWindowTitle(QStringLiteral("Zorvita"));
+    StartupTrace::watchFirstPaint(this);
     setFont(designFont(8));
     CreateControls();
     skinLoader_ = std::make_unique<skins::SkinLoader>(
@@ -101,7 +103,9 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
         skins::SkinWindow{this, LstSkins_, backColorTargets(), foreColorTargets()});
     ComposeStations();
     LoadDesign();
+    StartupTrace::mark("window and skin design");
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    StartupTrace::mark("media player");
     chrome_ = std::make_unique<ChromeParts>(*this);
     newsClient_ =
         std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
@@ -630,12 +634,15 @@ void FrmFM::Form_Load() {
         GetAvailableSkins();
         long keyColour = 0;
         skins::ShapeWindowFromPicture(*this, *BackPic_, keyColour);
+        StartupTrace::mark("skin and shape");
         GetVolumeControlSettings();
         if (!CheckRequiredFiles()) {
             return;
         }
+        StartupTrace::mark("required files");
         LoadStations();
         PrepareStationLists();
+        StartupTrace::mark("station file");
         if (settings_.GetSetting(kApp, QStringLiteral("News"), QStringLiteral("Show")) ==
             QLatin1String("1")) {
             NewNewsSocket();

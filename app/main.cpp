@@ -1,5 +1,6 @@
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "app/startup_trace.h"
 #include "platform/audio/pulse_audio.h"
 #include "platform/mci/mci.h"
 #include "platform/mci/mpegvideo_device.h"
@@ -16,10 +17,13 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    app::StartupTrace::mark("main");
     QApplication application(argc, argv);
+    app::StartupTrace::mark("qapplication");
     platform::QtMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
+    app::StartupTrace::mark("settings");
     platform::DesktopShell shell;
     platform::SingleInstance instance(QStringLiteral("Zorvita"));
     const QString appFolder = QCoreApplication::applicationDirPath();
