@@ -36,7 +36,7 @@ JSON
     pid=$!
     # Wait for the first paint (or give up after 30 s on a very loaded machine).
     for ((w = 0; w < 3000; w++)); do
-        grep -q "^Zorvita startup: first paint " "$log" && break
+        grep -qs "^Zorvita startup: first paint " "$log" && break
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.01
     done
