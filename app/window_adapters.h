@@ -40,9 +40,9 @@ class WindowStationList final : public playback::StationList {
 class WindowChrome final : public playback::PlayerWindow {
   public:
     explicit WindowChrome(FrmFM& window) : w_(window) {}
-    // The buttons' rollover and the tray icon arrive with their own subsystems.
+    // The buttons' rollover arrives with its own subsystem.
     void endRollover() override {}
-    void refreshTray() override {}
+    void refreshTray() override;
     void setPicMessVisible(bool visible) override;
     void setFlashIcon(int index) override;
     void setPauseCaption(const QString& caption) override;
