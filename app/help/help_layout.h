@@ -13,8 +13,8 @@ inline constexpr QSize kPictureSize(480, 360);
 // The bare check box sits on the picture's own "do not show again" text.
 inline constexpr QRect kChkShow(22, 326, 13, 13);
 inline constexpr QRect kDoNotShowText(40, 322, 220, 20);
-inline constexpr QRect kImgOpen(300, 236, 156, 30);
-inline constexpr QRect kImgEmail(300, 318, 74, 26);
+inline constexpr QRect kImgOpen(280, 240, 186, 30);
+inline constexpr QRect kImgEmail(280, 318, 74, 26);
 inline constexpr QRect kPicClose(448, 8, 22, 22);
 
 inline const QString kDoNotShowCaption = QStringLiteral("Do not show this message again");

@@ -60,7 +60,7 @@ QImage button(QSize size, const QString& caption, QColor fill) {
     p.setPen(QPen(fill.darker(150), 1));
     p.drawRoundedRect(QRectF(0.5, 0.5, size.width() - 1, size.height() - 1), 6, 6);
     p.setPen(Qt::white);
-    p.setFont(font(12, true));
+    p.setFont(font(11, true));
     p.drawText(QRect(QPoint(0, 0), size), Qt::AlignCenter, caption);
     return image;
 }
@@ -77,11 +77,12 @@ void drawRecordingControl(QPainter& p, const QRect& r) {
     p.setFont(font(10));
     p.drawText(r.adjusted(8, 22, -8, 0), Qt::AlignLeft | Qt::AlignTop,
                QStringLiteral("Zorvita  from"));
-    const QRect combo(r.x() + 92, r.y() + 20, r.width() - 100, 18);
+    const QRect combo(r.x() + 80, r.y() + 20, r.width() - 88, 18);
     p.setBrush(Qt::white);
     p.drawRect(combo);
+    p.setFont(font(9));
     p.drawText(combo.adjusted(4, 0, -16, 0), Qt::AlignVCenter | Qt::AlignLeft,
-               QStringLiteral("Monitor of Speakers"));
+               QStringLiteral("Output monitor"));
     QPainterPath arrow;
     arrow.moveTo(combo.right() - 12, combo.y() + 7);
     arrow.lineTo(combo.right() - 4, combo.y() + 7);
@@ -118,7 +119,7 @@ QImage message() {
     for (int i = 0; i < paragraphs.size(); ++i) {
         const bool choice = i == 1 || i == 2;
         const int left = choice ? 30 : 14;
-        const int width = (i == 3 ? 270 : kPictureSize.width() - 28) - (left - 14);
+        const int width = (i == 3 ? 256 : kPictureSize.width() - 28) - (left - 14);
         p.setFont(font(11));
         const QRect box(left, y, width, 200);
         const QRect used = p.boundingRect(box, Qt::TextWordWrap, paragraphs.at(i));
@@ -131,7 +132,7 @@ QImage message() {
         p.drawText(box, Qt::TextWordWrap, paragraphs.at(i));
         y = used.bottom() + 10;
     }
-    drawRecordingControl(p, QRect(300, 168, 164, 60));
+    drawRecordingControl(p, QRect(280, 168, 186, 60));
 
     p.setPen(kInk.lighter(180));
     p.drawLine(14, 306, kPictureSize.width() - 14, 306);
