@@ -1,14 +1,16 @@
 // Minimises a window to a real XEmbed notification area and restores it, watching the area's
 // own window for the icon. Run on an X server of its own (xvfb-run); starts and stops the tray
 // host itself. Prints what it saw; exits 0 when the icon appeared on minimise and went on
-// restore.
+// restore. With an output file, also saves the tray with the icon's menu open.
 #include "app/tray/mod_sys_tray.h"
+#include "skins/builtin_skin.h"
 #include "tests/support/scripted_message_boxes.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QWidget>
@@ -75,10 +77,12 @@ int main(int argc, char** argv) {
     {
         testing_support::ScriptedMessageBoxes boxes;
         QMenu menu;
+        menu.addAction(QStringLiteral("Open"));
+        menu.addAction(QStringLiteral("Stop"));
+        menu.addSeparator();
+        menu.addAction(QStringLiteral("Close"));
         QWidget window;
-        QPixmap picture(16, 16);
-        picture.fill(Qt::red);
-        window.setWindowIcon(QIcon(picture));
+        window.setWindowIcon(skins::builtinFlashIcon(6));
         window.show();
         app::ModSysTray tray(window, std::make_unique<app::QtTrayIcon>(&menu), boxes,
                              {[] { return false; }, [] { return QString(); }, {}});
@@ -88,6 +92,14 @@ int main(int argc, char** argv) {
         const bool appeared = waitFor([&] { return countPanelWindows() > before; }, 30);
         std::printf("%s\n", appeared ? "appeared" : "did not appear");
         std::printf("window %s\n", window.isVisible() ? "shown" : "hidden");
+        if (argc > 1 && appeared) {
+            menu.popup(QPoint(24, 26));
+            waitFor([] { return false; }, 1);
+            QApplication::primaryScreen()
+                ->grabWindow(0, 0, 0, 200, 120)
+                .save(QString::fromLocal8Bit(argv[1]));
+            menu.hide();
+        }
         tray.mnuShow_Click();
         const bool gone = waitFor([&] { return countPanelWindows() == before; }, 30);
         std::printf("%s\n", gone ? "gone" : "still there");
