@@ -28,11 +28,9 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdint>
 #include <limits>
@@ -100,10 +98,13 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     setWindowTitle(QStringLiteral("Zorvita"));
     setFont(designFont(8));
     CreateControls();
-    skinLoader_ = std::make_unique<skins::SkinLoader>(settings_, boxes_, appFolder_, *LstSkins_);
+    skinLoader_ = std::make_unique<skins::SkinLoader>(
+        settings_, boxes_, appFolder_,
+        skins::SkinWindow{this, LstSkins_, backColorTargets(), foreColorTargets()});
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    chrome_ = std::make_unique<ChromeParts>(*this);
     newsClient_ =
         std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
     newsTicker_ = std::make_unique<news::HeadlineTicker>(
@@ -118,7 +119,7 @@ void FrmFM::ComposeTray() {
         *this, std::make_unique<QtTrayIcon>(RCPopup_), boxes_,
         ModSysTray::Sources{[this] { return WM()->playState() == platform::PlayPlaying; },
                             [this] { return playback().CurrentStation(); },
-                            [this] { PicMinRoll_->hide(); }});
+                            [this] { UnhookHover(); }});
     connect(PicMin_, &skins::PictureBox::Click, tray_.get(), &ModSysTray::PicMin_Click);
     connect(mnuShow_, &QAction::triggered, tray_.get(), &ModSysTray::mnuShow_Click);
 }
@@ -808,6 +809,7 @@ void FrmFM::closeEvent(QCloseEvent* event) {
 
 void FrmFM::PicClose_Click() {
     platform::trapErrors(boxes_, [this] {
+        UnhookHover();
         close();
         endProgram_();
     });
@@ -821,30 +823,19 @@ void FrmFM::mnuClose_Click() {
     });
 }
 
-// Dragging the window by any part of its own surface, with any mouse button.
-void FrmFM::Form_MouseDown() {
-    platform::trapErrors(boxes_, [this] {
-        if (QWindow* window = windowHandle()) {
-            window->startSystemMove();
-        }
-    });
-}
-
-void FrmFM::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown();
-    event->accept();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Station list and settings panel
 
 void FrmFM::PicSettings_Click() {
-    platform::trapErrors(boxes_,
-                         [this] { PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible()); });
+    platform::trapErrors(boxes_, [this] {
+        UnhookHover();
+        PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible());
+    });
 }
 
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
+    ignoreErrors([this] { UnhookHover(); });
     // The panel's steps ignore their errors, but settings that were not saved must not pass for
     // saved: the first such failure is reported once, at the end.
     QString notSaved;

@@ -40,8 +40,7 @@ class WindowStationList final : public playback::StationList {
 class WindowChrome final : public playback::PlayerWindow {
   public:
     explicit WindowChrome(FrmFM& window) : w_(window) {}
-    // The buttons' rollover arrives with its own subsystem.
-    void endRollover() override {}
+    void endRollover() override;
     void refreshTray() override;
     void setPicMessVisible(bool visible) override;
     void setFlashIcon(int index) override;
@@ -74,8 +73,7 @@ class WindowRecordView final : public RecordView {
     void showRecordButton(bool record) override;
     bool selectedRate(int* index, QString* caption) const override;
     void setTag(const QString& tag) override;
-    // The buttons' rollover arrives with its own subsystem.
-    void UnhookHover() override {}
+    void UnhookHover() override;
 
   private:
     FrmFM& w_;

@@ -1,5 +1,6 @@
 #include "app/help/frm_message.h"
 
+#include "app/chrome/links.h"
 #include "app/controls.h"
 #include "app/help/help_layout.h"
 #include "platform/registry/settings_store.h"
@@ -109,7 +110,7 @@ void FrmMessage::ImgOpen_Click() {
 }
 
 void FrmMessage::ImgEmail_Click() {
-    platform::trapErrors(boxes_, [this] { shell_.open(QStringLiteral("mailto:") + kAuthorEmail); });
+    platform::trapErrors(boxes_, [this] { chrome::OpenLink(shell_, chrome::MailUrl(), 3); });
 }
 
 void FrmMessage::PicClose_Click() {

@@ -15,9 +15,6 @@ namespace app {
 
 class ClickLabel;
 
-// The author's address for ImgEmail.
-inline const QString kAuthorEmail = QStringLiteral("author@zorvita.example");
-
 // The recording-help window: a borderless picture that explains how recording works, with a
 // button that opens the desktop's recording control and a box to turn the window off for later
 // starts (the setting Message/Show).

