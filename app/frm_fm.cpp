@@ -1,6 +1,8 @@
 #include "app/frm_fm.h"
 #include "app/startup_trace.h"
 
+#include "app/tray/mod_sys_tray.h"
+
 #include "app/controls.h"
 #include "common/VendorSite.h"
 #include "news/HeadlineTicker.h"
@@ -113,6 +115,17 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
         LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
     connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
             &news::HeadlineTicker::ParseHeadlines);
+    ComposeTray();
+}
+
+void FrmFM::ComposeTray() {
+    tray_ = std::make_unique<ModSysTray>(
+        *this, std::make_unique<QtTrayIcon>(RCPopup_), boxes_,
+        ModSysTray::Sources{[this] { return WM()->playState() == platform::PlayPlaying; },
+                            [this] { return playback().CurrentStation(); },
+                            [this] { UnhookHover(); }});
+    connect(PicMin_, &skins::PictureBox::Click, tray_.get(), &ModSysTray::PicMin_Click);
+    connect(mnuShow_, &QAction::triggered, tray_.get(), &ModSysTray::mnuShow_Click);
 }
 
 void FrmFM::ComposeStations() {
@@ -772,8 +785,9 @@ void FrmFM::StopPlayback() {
     playback().PicStop_Click();
 }
 
-// The tray subsystem: removes the notification-area icon.
-void FrmFM::DeleteTrayIcon() {}
+void FrmFM::DeleteTrayIcon() {
+    tray_->UpdateTrayIcon(2);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Shutdown
@@ -785,6 +799,14 @@ void FrmFM::Form_QueryUnload() {
         recordFlow().StopRecordingAction();
     }
     ClosePlayer();
+    DeleteTrayIcon();
+}
+
+void FrmFM::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        tray_->Form_Resize();
+    }
 }
 
 void FrmFM::closeEvent(QCloseEvent* event) {
