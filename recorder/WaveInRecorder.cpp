@@ -15,20 +15,20 @@ constexpr int kDrainMs = 3000;
 
 int lineType(const platform::SourcePort& port) {
     switch (port.kind) {
-    case platform::PortKind::Microphone:
-        return WaveInRecorder::kLineMicrophone;
-    case platform::PortKind::Line:
-        return WaveInRecorder::kLineLine;
-    case platform::PortKind::Auxiliary:
-        return WaveInRecorder::kLineAuxiliary;
-    case platform::PortKind::Digital:
-        return WaveInRecorder::kLineDigital;
-    case platform::PortKind::Telephone:
-        return WaveInRecorder::kLineTelephone;
-    case platform::PortKind::Analog:
-        return WaveInRecorder::kLineAnalog;
-    case platform::PortKind::Other:
-        break;
+        case platform::PortKind::Microphone:
+            return WaveInRecorder::kLineMicrophone;
+        case platform::PortKind::Line:
+            return WaveInRecorder::kLineLine;
+        case platform::PortKind::Auxiliary:
+            return WaveInRecorder::kLineAuxiliary;
+        case platform::PortKind::Digital:
+            return WaveInRecorder::kLineDigital;
+        case platform::PortKind::Telephone:
+            return WaveInRecorder::kLineTelephone;
+        case platform::PortKind::Analog:
+            return WaveInRecorder::kLineAnalog;
+        case platform::PortKind::Other:
+            break;
     }
     return 0;
 }
@@ -200,12 +200,19 @@ void WaveInRecorder::SetMixerLineVolume(int Volume) {
 
 bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
     // A new ring while a handler still reads the old one would pull it from under the handler.
-    if (IsRecording() || handlers_ > 0 || samplerate < 1 || Channels < 1 || bufferCount_ < 1) {
+    lastError_.clear();
+    if (IsRecording() || handlers_ > 0) {
+        lastError_ = QStringLiteral("already recording");
+        return false;
+    }
+    if (samplerate < 1 || Channels < 1 || bufferCount_ < 1) {
+        lastError_ = QStringLiteral("invalid rate, channels or buffer count");
         return false;
     }
     const int frameBytes = 2 * Channels;
     entryBytes_ = bufferSize_ / 2 * 2 / frameBytes * frameBytes;
     if (entryBytes_ < frameBytes) {
+        lastError_ = QStringLiteral("buffers too small for one frame");
         return false;
     }
     ring_.assign(static_cast<std::size_t>(bufferCount_), Entry{});
@@ -230,8 +237,10 @@ bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
             },
             Qt::QueuedConnection);
     };
-    QString error;
-    capture_ = server_->capture(selected_, Channels, samplerate, std::move(wake), &error);
+    capture_ = server_->capture(selected_, Channels, samplerate, std::move(wake), &lastError_);
+    if (!capture_ && lastError_.isEmpty()) {
+        lastError_ = QStringLiteral("the sound server refused the capture");
+    }
     return capture_ != nullptr;
 }
 
