@@ -563,6 +563,7 @@ void FrmRecorder::closeEvent(QCloseEvent* event) {
     capture_.StopRecord();
     encoder_.EncoderClose();
     tmrVis_->stop();
+    closing_ = false;
     event->accept();
 }
 
