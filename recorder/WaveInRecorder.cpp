@@ -237,7 +237,9 @@ bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
             },
             Qt::QueuedConnection);
     };
-    capture_ = server_->capture(selected_, Channels, samplerate, std::move(wake), &lastError_);
+    // Woken once an entry's worth is there: no more trips to this thread than deliveries.
+    capture_ = server_->capture(selected_, Channels, samplerate, entryBytes_, std::move(wake),
+                                &lastError_);
     if (!capture_ && lastError_.isEmpty()) {
         lastError_ = QStringLiteral("the sound server refused the capture");
     }
