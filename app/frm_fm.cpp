@@ -1,6 +1,7 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "app/record_source_option.h"
 #include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
@@ -262,18 +263,19 @@ void FrmFM::CreateSettingsPanel() {
     for (int i = 0; i < 8; ++i) {
         auto* option = new QRadioButton(QString::fromLatin1(kSampleRates.at(i)), box);
         option->setObjectName(QStringLiteral("OptSampleRate%1").arg(i));
-        option->setGeometry(14 + (i % 3) * 66, 82 + (i / 3) * 21, 64, 19);
+        option->setGeometry(14 + (i % 3) * 66, 80 + (i / 3) * 19, 64, 19);
         sampleRateGroup_->addButton(option, i);
         OptSampleRate_.at(i) = option;
     }
 
     ChkNews_ = new QCheckBox(box);
     ChkNews_->setObjectName(QStringLiteral("ChkNews"));
-    ChkNews_->setGeometry(14, 152, 18, 18);
+    ChkNews_->setGeometry(14, 164, 18, 18);
     LblShowNews_ =
-        label(box, "LblShowNews", QStringLiteral("Show Indian News Headlines"), {34, 152, 190, 18});
+        label(box, "LblShowNews", QStringLiteral("Show Indian News Headlines"), {34, 164, 190, 18});
+    recordSource_ = std::make_unique<RecordSourceOption>(box, QPoint(14, 142), settings_);
     LblManageStations_ = label(box, "LblManageStations", QStringLiteral("< Manage the stations >"),
-                               {14, 178, 190, 18});
+                               {14, 186, 190, 18});
     LblManageStations_->setCursor(Qt::PointingHandCursor);
 
     LblSkinHead_ = label(box, "LblSkinHead", QStringLiteral("Player Skin"), {232, 12, 178, 16});
@@ -556,6 +558,7 @@ std::vector<QWidget*> FrmFM::foreColorTargets() const {
                                      LblSkinHead_,
                                      LblRecMsg_,
                                      LblShowNews_,
+                                     recordSource_->LblRecordOnlyPlayer(),
                                      LblManageStations_,
                                      LbldownloadSkins_,
                                      LblName_,
@@ -629,6 +632,7 @@ void FrmFM::Form_Load() {
             ChkNews_->setChecked(false);
             NoHeadlines();
         }
+        recordSource_->Load();
     });
     if (!loaded || ended_) {
         return;
@@ -818,6 +822,7 @@ void FrmFM::PicOK_Click() {
         settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingValue"),
                               RecordSampleRate().trimmed());
     });
+    ignoreErrors([this] { recordSource_->Save(); });
     ignoreErrors([this] {
         settings_.SaveSetting(kApp, QStringLiteral("News"), QStringLiteral("Show"),
                               ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));

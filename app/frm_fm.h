@@ -40,6 +40,7 @@ class SkinLoader;
 namespace app {
 
 class ClickLabel;
+class RecordSourceOption;
 
 // The main window: a borderless, shaped, skinned picture that carries every control of the
 // player. It owns the controls, runs the load sequence and the settings panel, and hands the
@@ -153,6 +154,7 @@ class FrmFM final : public QWidget {
     QListWidget* LstSkins() const { return LstSkins_; }
     ClickLabel* LbldownloadSkins() const { return LbldownloadSkins_; }
     QCheckBox* ChkNews() const { return ChkNews_; }
+    RecordSourceOption& recordSource() { return *recordSource_; }
     ClickLabel* LblShowNews() const { return LblShowNews_; }
     ClickLabel* LblManageStations() const { return LblManageStations_; }
     skins::PictureBox* PicOK() const { return PicOK_; }
@@ -258,6 +260,7 @@ class FrmFM final : public QWidget {
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
     std::unique_ptr<PlayerParts> player_;
+    std::unique_ptr<RecordSourceOption> recordSource_;
 
     QString tag_;
     int loadCount_ = 0;

@@ -8,6 +8,7 @@
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/message_box.h"
+#include "recording/RecordingSource.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     platform::registerMpegVideo(mci);
     platform::WaveAudioOptions recording;
     recording.tempFolder = appFolder;
+    recording.openCapture = CaptureAsSet(settings);
     platform::registerWaveAudio(mci, std::move(recording));
 
     app::MainServices services{
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
         {},
         {},
         {mci, [] { return platform::countCaptureSources(); },
-         [] { return QDateTime::currentDateTime(); }},
+         [] { return QDateTime::currentDateTime(); }, PlayerSoundReadyAsSet(settings)},
     };
     const app::MainResult started = app::Main(services);
     if (!started.window) {
