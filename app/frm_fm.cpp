@@ -2,6 +2,9 @@
 
 #include "app/controls.h"
 #include "app/record_source_option.h"
+#include "common/VendorSite.h"
+#include "news/HeadlineTicker.h"
+#include "news/NewsClient.h"
 #include "platform/player/mpv_player.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/error.h"
@@ -11,6 +14,7 @@
 #include "skins/picture_box.h"
 #include "skins/skin_loader.h"
 #include "skins/window_shape.h"
+#include "stations/LiveUpdate.h"
 #include "stations/StationManager.h"
 #include "stations/StationModel.h"
 
@@ -99,6 +103,12 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    newsClient_ =
+        std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
+    newsTicker_ = std::make_unique<news::HeadlineTicker>(
+        LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
+    connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
+            &news::HeadlineTicker::ParseHeadlines);
 }
 
 void FrmFM::ComposeStations() {
@@ -111,6 +121,8 @@ void FrmFM::ComposeStations() {
         StationManager::Actions{
             [this] { StopPlayback(); }, [this] { playback().LstStations_Click(); }, {}},
         this);
+    liveUpdate_ = std::make_unique<LiveUpdate>(LiveUpdate::Controls{LstManageStations_, LstURLS_},
+                                               *stations_, boxes_, appFolder_, this);
     listScroller_ = std::make_unique<ListScroller>(LstStations_, TmrList_);
     manageScroller_ = std::make_unique<ListScroller>(LstManageStations_, TmrManageList_);
 
@@ -121,6 +133,7 @@ void FrmFM::ComposeStations() {
             [this] { stationManager_->CmdDelete_Click(); });
     connect(cmdUp_, &QPushButton::clicked, this, [this] { stationManager_->cmdUp_Click(); });
     connect(CmdDown_, &QPushButton::clicked, this, [this] { stationManager_->CmdDown_Click(); });
+    connect(CmdLive_, &QPushButton::clicked, this, [this] { liveUpdate_->CmdLive_Click(); });
     connect(PicManageOK_, &skins::PictureBox::Click, this,
             [this] { stationManager_->PicManageOK_Click(); });
     const auto holdToScroll = [this](skins::PictureBox* arrow, ListScroller* scroller,
@@ -611,8 +624,11 @@ void FrmFM::Form_Load() {
     ended_ = false;
     const bool loaded = platform::trapErrors(boxes_, [this] {
         platform::doEvents();
-        settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
-                              appFolder_);
+        // A store that cannot be written is reported, and the window still loads.
+        platform::trapErrors(boxes_, [this] {
+            settings_.SaveSetting(kApp, QStringLiteral("Install"), QStringLiteral("Location"),
+                                  appFolder_);
+        });
         GetAvailableSkins();
         long keyColour = 0;
         skins::ShapeWindowFromPicture(*this, *BackPic_, keyColour);
@@ -718,8 +734,12 @@ void FrmFM::PrepareStationLists() {
 }
 
 // The news subsystem: a fresh socket as Winsock1, and the headline fetch.
-void FrmFM::NewNewsSocket() {}
-void FrmFM::FetchHeadlines() {}
+void FrmFM::NewNewsSocket() {
+    newsClient_->NewNewsSocket();
+}
+void FrmFM::FetchHeadlines() {
+    newsClient_->FetchHeadlines();
+}
 
 void FrmFM::ShowHeadlines() {
     if (!ChkNews_->isChecked()) {
@@ -807,6 +827,19 @@ void FrmFM::PicSettings_Click() {
 
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
+    // The panel's steps ignore their errors, but settings that were not saved must not pass for
+    // saved: the first such failure is reported once, at the end.
+    QString notSaved;
+    const auto save = [&](const QString& section, const QString& key, const QString& value) {
+        try {
+            settings_.SaveSetting(kApp, section, key, value);
+        } catch (const platform::Error& e) {
+            if (notSaved.isEmpty()) {
+                notSaved = e.description();
+            }
+            throw;
+        }
+    };
     ignoreErrors([] { platform::doEvents(); });
     ignoreErrors([this] { PicSettingsBox_->hide(); });
     ignoreErrors([this] {
@@ -816,25 +849,31 @@ void FrmFM::PicOK_Click() {
             }
         }
     });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingID"),
-                              QString::number(RecordRateIndex()).trimmed());
-        settings_.SaveSetting(kApp, QStringLiteral("Record"), QStringLiteral("SettingValue"),
-                              RecordSampleRate().trimmed());
+    ignoreErrors([&] {
+        save(QStringLiteral("Record"), QStringLiteral("SettingID"),
+             QString::number(RecordRateIndex()).trimmed());
+        save(QStringLiteral("Record"), QStringLiteral("SettingValue"),
+             RecordSampleRate().trimmed());
     });
-    ignoreErrors([this] { recordSource_->Save(); });
-    ignoreErrors([this] {
-        settings_.SaveSetting(kApp, QStringLiteral("News"), QStringLiteral("Show"),
-                              ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    ignoreErrors([&] {
+        try {
+            recordSource_->Save();
+        } catch (const platform::Error& e) {
+            if (notSaved.isEmpty()) {
+                notSaved = e.description();
+            }
+            throw;
+        }
+    });
+    ignoreErrors([&] {
+        save(QStringLiteral("News"), QStringLiteral("Show"),
+             ChkNews_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     });
     const auto selectedSkin = [this] {
         const QListWidgetItem* item = LstSkins_->currentItem();
         return item != nullptr && item->isSelected() ? item->text() : QString();
     };
-    ignoreErrors([&] {
-        settings_.SaveSetting(kApp, QStringLiteral("Skin"), QStringLiteral("Current"),
-                              selectedSkin());
-    });
+    ignoreErrors([&] { save(QStringLiteral("Skin"), QStringLiteral("Current"), selectedSkin()); });
     ignoreErrors([this] {
         if (ChkNews_->isChecked()) {
             ShowHeadlines();
@@ -857,6 +896,9 @@ void FrmFM::PicOK_Click() {
             Reload();
         }
     });
+    if (!notSaved.isEmpty()) {
+        platform::ReportError(boxes_, notSaved);
+    }
     ignoreErrors([] { platform::doEvents(); });
 }
 
@@ -870,6 +912,7 @@ void FrmFM::Reload() {
     Form_QueryUnload();
     hide();
     LoadDesign();
+    newsTicker_->Reset();
     playback().Reset();
     Form_Load();
 }

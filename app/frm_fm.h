@@ -30,7 +30,13 @@ class Shell;
 
 class ListScroller;
 class StationManager;
+class LiveUpdate;
 class StationModel;
+
+namespace news {
+class HeadlineTicker;
+class NewsClient;
+}  // namespace news
 
 namespace skins {
 class PictureBox;
@@ -93,9 +99,12 @@ class FrmFM final : public QWidget {
     int loadCount() const { return loadCount_; }
     StationModel& stations() { return *stations_; }
     StationManager& stationManager() { return *stationManager_; }
+    LiveUpdate& liveUpdate() { return *liveUpdate_; }
     playback::Playback& playback() { return player_->playback(); }
     ModRecorder& recorder() { return player_->recorder(); }
     ::RecordFlow& recordFlow() { return player_->recordFlow(); }
+    news::NewsClient& newsClient() { return *newsClient_; }
+    news::HeadlineTicker& newsTicker() { return *newsTicker_; }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -257,9 +266,12 @@ class FrmFM final : public QWidget {
     std::unique_ptr<skins::SkinLoader> skinLoader_;
     std::unique_ptr<StationModel> stations_;
     std::unique_ptr<StationManager> stationManager_;
+    std::unique_ptr<LiveUpdate> liveUpdate_;
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
     std::unique_ptr<PlayerParts> player_;
+    std::unique_ptr<news::NewsClient> newsClient_;
+    std::unique_ptr<news::HeadlineTicker> newsTicker_;
     std::unique_ptr<RecordSourceOption> recordSource_;
 
     QString tag_;

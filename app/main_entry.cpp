@@ -9,6 +9,8 @@
 #include "platform/ui/report_error.h"
 #include "recording/LostRecordings.h"
 
+#include <cstdio>
+
 namespace app {
 
 namespace {
@@ -18,14 +20,15 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Where the missing-player message sends the user: the player library's installation page.
 const QString kPlayerDownloadPage = QStringLiteral("https://mpv.io/installation/");
 
+// The player is built on the mpv playback library; on Debian the package libmpv2 holds it.
 void showPlayerMissing(platform::MessageBoxes& boxes) {
-    boxes.show(QStringLiteral("Windows Media Player version 9 or above was not found on your "
-                              "machine. This application needs Windows Media Player version 9 or "
-                              "above on your machine. Please install it and then run this "
+    boxes.show(QStringLiteral("The mpv playback library (libmpv) was not found on your machine or "
+                              "could not be started. This application needs the mpv playback "
+                              "library on your machine. Please install it and then run this "
                               "application.") +
                    kCrLf + kCrLf +
-                   QStringLiteral("Note : Windows Media Player Version 9 or above is freely "
-                                  "available for download on the internet.") +
+                   QStringLiteral("Note : The mpv playback library is free. On Debian "
+                                  "it is in the package libmpv2: sudo apt-get install libmpv2") +
                    kCrLf + kCrLf + QStringLiteral("Download Link :") + kCrLf + kPlayerDownloadPage,
                platform::MsgCritical,
                QStringLiteral("Windows Media Player version 9 or above not found !"));
@@ -46,7 +49,16 @@ void SetPlayerPreferences(platform::Registry& registry) {
 
 MainResult Main(MainServices& s) {
     MainResult result;
-    if (!s.instance.acquire()) {
+    QString lockProblem;
+    const platform::InstanceLock lock = s.instance.acquire(&lockProblem);
+    if (lock == platform::InstanceLock::Unavailable) {
+        // Not knowing is no reason to refuse the user: start, and leave a trace.
+        std::fprintf(stderr,
+                     "Zorvita: could not check for another running instance (%s); starting "
+                     "anyway.\n",
+                     qPrintable(lockProblem));
+    }
+    if (lock == platform::InstanceLock::HeldByAnother) {
         s.boxes.show(QStringLiteral("Another instance of Velmo's Online Radio is already running "
                                     "in the memory.") +
                          kCrLf + QStringLiteral("Cannot run a new instance."),

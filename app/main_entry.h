@@ -51,8 +51,9 @@ struct MainResult {
     bool helpWindowShown = false;
 };
 
-// The program's start: refuses a second instance, presets the player, shows the main window and
-// then, unless the user turned it off, the recording-help window.
+// The program's start: refuses a second instance (only when a live instance holds the lock; any
+// other failure to take it starts the program with a note on stderr), presets the player, shows
+// the main window and then, unless the user turned it off, the recording-help window.
 MainResult Main(MainServices& services);
 
 }  // namespace app

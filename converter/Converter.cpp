@@ -1,14 +1,16 @@
 #include "converter/Converter.h"
 
+#include "converter/WaveDecoder.h"
+#include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
 #include "recording/ShowSavingProgress.h"
-#include "recording/WAVToMP3.h"
+#include "recording/cLameEncoder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <iterator>
@@ -16,6 +18,12 @@
 namespace converter {
 
 namespace {
+
+// The recorder's own setting for a conversion (fast).
+constexpr std::int32_t kRecorderPreset = 7;
+// The numbers the MP3 writer raises its errors with.
+constexpr long kFirstWriterError = 29871;
+constexpr long kLastWriterError = 29875;
 
 // The encoder driver reports through message boxes; a command-line program has none, so each
 // message is kept as the conversion's error.
@@ -58,34 +66,77 @@ int mp3SampleRate(int rate) {
     return it == std::end(kRates) ? 48000 : *it;
 }
 
+bool isSameFile(const QString& input, const QString& output) {
+    struct stat in {};
+    struct stat out {};
+    const QByteArray inName = QFile::encodeName(input);
+    const QByteArray outName = QFile::encodeName(output);
+    if (::stat(inName.constData(), &in) != 0 || ::stat(outName.constData(), &out) != 0) {
+        return false;
+    }
+    return in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
 int convertToMp3(const QString& appFolder, const QString& input, QString* error) {
     const QFileInfo info(input);
     if (!info.isFile() || !info.isReadable()) {
         *error = QStringLiteral("No such file: ") + input;
         return kNoInput;
     }
-    QTemporaryDir work;
-    if (!work.isValid()) {
-        *error = QStringLiteral("Cannot create a temporary folder: ") + work.errorString();
-        return kEncodeFailed;
+    const QString wav = info.absoluteFilePath();
+    const QString mp3 = mp3PathFor(wav);
+    if (isSameFile(wav, mp3)) {
+        *error = QStringLiteral("Not converted: the MP3 file would be written over the input ") +
+                 wav +
+                 QStringLiteral(
+                     " itself. Give the recording a name that does not end in "
+                     "\".mp3\".");
+        return kInputIsOutput;
     }
-    const QString pcm = work.filePath(QStringLiteral("pcm.wav"));
-    int rate = 0;
-    if (!decodeToPcmWave(info.absoluteFilePath(), pcm, &rate, error)) {
-        return kNotAWave;
+    WaveDecoder decoder;
+    switch (decoder.open(wav, error)) {
+        case WaveDecoder::OpenResult::Opened:
+            break;
+        case WaveDecoder::OpenResult::NotAWave:
+            return kNotAWave;
+        case WaveDecoder::OpenResult::CannotDecode:
+            return kCannotDecode;
     }
-    const QString mp3 = mp3PathFor(info.absoluteFilePath());
     CollectedMessages messages;
     NoStatus status;
-    WAVToMP3 encoder(appFolder, QString::number(rate), messages, status);
-    const QString result = encoder.CreateWAVtoMP3(pcm, mp3, false);
-    if (!result.isEmpty() || !messages.messages.isEmpty()) {
-        QFile::remove(mp3);
-        QStringList reasons = messages.messages;
-        if (!result.isEmpty()) {
-            reasons.append(result);
+    cLameEncoder encoder(appFolder, QString::number(decoder.rate()), messages, status);
+    encoder.setMP3File(mp3);
+    encoder.setEncodingPreset(kRecorderPreset);
+    QString result;
+    try {
+        if (decoder.isEncoderReady()) {
+            encoder.setWavFile(wav);
+            result = encoder.Encode();
+        } else {
+            result = encoder.EncodeFrom(decoder);
         }
-        *error = QStringLiteral("Encoding failed: ") + reasons.join(QStringLiteral("; "));
+    } catch (const platform::Error& e) {
+        QFile::remove(mp3);
+        if (!decoder.failure().isEmpty()) {
+            *error = decoder.failure();
+            return kCannotDecode;
+        }
+        if (e.number() >= kFirstWriterError && e.number() <= kLastWriterError) {
+            *error = QStringLiteral("Cannot write ") + mp3 + QStringLiteral(": ") + e.description();
+            return kCannotWrite;
+        }
+        *error = QStringLiteral("Cannot read ") + wav + QStringLiteral(": ") + e.description();
+        return kCannotDecode;
+    }
+    if (!result.isEmpty()) {
+        QFile::remove(mp3);
+        *error = QStringLiteral("No MP3 encoder: ") + messages.messages.join(QStringLiteral("; ")) +
+                 QStringLiteral(" (") + appFolder + QStringLiteral("/Zorvita.dll)");
+        return kNoEncoder;
+    }
+    if (!messages.messages.isEmpty()) {
+        QFile::remove(mp3);
+        *error = QStringLiteral("Encoding failed: ") + messages.messages.join(QStringLiteral("; "));
         return kEncodeFailed;
     }
     return kConverted;

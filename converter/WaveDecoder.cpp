@@ -1,7 +1,9 @@
+#include "converter/WaveDecoder.h"
+
 #include "converter/Converter.h"
+#include "platform/ui/error.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -10,10 +12,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 namespace converter {
 
@@ -36,8 +36,6 @@ struct FrameFree {
 };
 
 constexpr int kChannels = 2;
-constexpr int kBytesPerFrame = kChannels * 2;
-constexpr int kHeaderBytes = 44;
 
 QString avError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -45,242 +43,186 @@ QString avError(int code) {
     return QString::fromLocal8Bit(text);
 }
 
-void putLe32(char* at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    }
-}
+}  // namespace
 
-void putLe16(char* at, std::uint16_t v) {
-    at[0] = static_cast<char>(v & 0xFF);
-    at[1] = static_cast<char>(v >> 8);
-}
-
-QByteArray canonicalHeader(int rate, std::uint32_t dataBytes) {
-    QByteArray h(kHeaderBytes, '\0');
-    char* p = h.data();
-    std::memcpy(p, "RIFF", 4);
-    putLe32(p + 4, 36 + dataBytes);
-    std::memcpy(p + 8, "WAVEfmt ", 8);
-    putLe32(p + 16, 16);
-    putLe16(p + 20, 1);
-    putLe16(p + 22, kChannels);
-    putLe32(p + 24, static_cast<std::uint32_t>(rate));
-    putLe32(p + 28, static_cast<std::uint32_t>(rate * kBytesPerFrame));
-    putLe16(p + 32, kBytesPerFrame);
-    putLe16(p + 34, 16);
-    std::memcpy(p + 36, "data", 4);
-    putLe32(p + 40, dataBytes);
-    return h;
-}
-
-// One decoding run: demuxer, decoder and resampler of one input file.
-class Decoder {
-  public:
-    bool open(const QString& input, QString* error) {
-        AVFormatContext* raw = nullptr;
-        const QByteArray name = QFile::encodeName(input);
-        int rc = avformat_open_input(&raw, name.constData(), nullptr, nullptr);
-        if (rc < 0) {
-            *error = QStringLiteral("Not a readable sound file: ") + avError(rc);
-            return false;
-        }
-        format_.reset(raw);
-        if (std::strcmp(format_->iformat->name, "wav") != 0) {
-            *error = QStringLiteral("Not a WAVE file");
-            return false;
-        }
-        rc = avformat_find_stream_info(format_.get(), nullptr);
-        if (rc < 0) {
-            *error = QStringLiteral("Cannot read the stream information: ") + avError(rc);
-            return false;
-        }
-        const AVCodec* codec = nullptr;
-        stream_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-        if (stream_ < 0 || codec == nullptr) {
-            *error = QStringLiteral("No sound the decoder knows in the file");
-            return false;
-        }
-        codec_.reset(avcodec_alloc_context3(codec));
-        if (!codec_) {
-            *error = QStringLiteral("Out of memory");
-            return false;
-        }
-        rc = avcodec_parameters_to_context(codec_.get(), format_->streams[stream_]->codecpar);
-        if (rc >= 0) {
-            rc = avcodec_open2(codec_.get(), codec, nullptr);
-        }
-        if (rc < 0) {
-            *error = QStringLiteral("Cannot open the decoder: ") + avError(rc);
-            return false;
-        }
-        if (codec_->sample_rate <= 0) {
-            *error = QStringLiteral("The file names no sample rate");
-            return false;
-        }
-        if (codec_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            // Old files name only a channel count; take the usual layout for it.
-            const int channels = codec_->ch_layout.nb_channels;
-            av_channel_layout_uninit(&codec_->ch_layout);
-            av_channel_layout_default(&codec_->ch_layout, channels);
-        }
-        rate_ = mp3SampleRate(codec_->sample_rate);
-        SwrContext* swr = nullptr;
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        rc = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, rate_, &codec_->ch_layout,
-                                 codec_->sample_fmt, codec_->sample_rate, 0, nullptr);
-        resampler_.reset(swr);
-        if (rc >= 0) {
-            rc = swr_init(resampler_.get());
-        }
-        if (rc < 0) {
-            *error = QStringLiteral("Cannot set up the resampler: ") + avError(rc);
-            return false;
-        }
-        packet_.reset(av_packet_alloc());
-        frame_.reset(av_frame_alloc());
-        if (!packet_ || !frame_) {
-            *error = QStringLiteral("Out of memory");
-            return false;
-        }
-        return true;
-    }
-
-    int rate() const { return rate_; }
-
-    // Decodes the whole file, handing 16-bit stereo frames to sink; false when the file breaks
-    // off or the sink fails.
-    template <typename Sink>
-    bool run(Sink&& sink, QString* error) {
-        for (;;) {
-            const int rc = av_read_frame(format_.get(), packet_.get());
-            if (rc == AVERROR_EOF) {
-                break;
-            }
-            if (rc < 0) {
-                *error = QStringLiteral("Cannot read the file: ") + avError(rc);
-                return false;
-            }
-            const bool ours = packet_->stream_index == stream_;
-            const int sent = ours ? avcodec_send_packet(codec_.get(), packet_.get()) : 0;
-            av_packet_unref(packet_.get());
-            // A damaged packet is skipped, as players do; the rest of the file still counts.
-            if (sent < 0 && sent != AVERROR_INVALIDDATA) {
-                *error = QStringLiteral("Cannot decode the file: ") + avError(sent);
-                return false;
-            }
-            if (ours && !drainDecoder(sink, error)) {
-                return false;
-            }
-        }
-        const int rc = avcodec_send_packet(codec_.get(), nullptr);
-        if (rc < 0) {
-            *error = QStringLiteral("Cannot decode the file: ") + avError(rc);
-            return false;
-        }
-        return drainDecoder(sink, error) && convert(nullptr, 0, sink, error);
-    }
-
-  private:
-    template <typename Sink>
-    bool drainDecoder(Sink& sink, QString* error) {
-        for (;;) {
-            const int rc = avcodec_receive_frame(codec_.get(), frame_.get());
-            if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) {
-                return true;
-            }
-            if (rc == AVERROR_INVALIDDATA) {
-                continue;
-            }
-            if (rc < 0) {
-                *error = QStringLiteral("Cannot decode the file: ") + avError(rc);
-                return false;
-            }
-            const bool ok = convert(const_cast<const std::uint8_t**>(frame_->extended_data),
-                                    frame_->nb_samples, sink, error);
-            av_frame_unref(frame_.get());
-            if (!ok) {
-                return false;
-            }
-        }
-    }
-
-    // Resamples `count` input frames (none: flushes what the resampler holds) into the sink.
-    template <typename Sink>
-    bool convert(const std::uint8_t** in, int count, Sink& sink, QString* error) {
-        const int room = swr_get_out_samples(resampler_.get(), count);
-        if (room < 0) {
-            *error = QStringLiteral("Cannot resample: ") + avError(room);
-            return false;
-        }
-        out_.resize(static_cast<std::size_t>(room + 1) * kBytesPerFrame);
-        std::uint8_t* outPlanes[] = {out_.data()};
-        const int made = swr_convert(resampler_.get(), outPlanes, room + 1, in, count);
-        if (made < 0) {
-            *error = QStringLiteral("Cannot resample: ") + avError(made);
-            return false;
-        }
-        return sink(reinterpret_cast<const char*>(out_.data()), made * kBytesPerFrame, error);
-    }
-
-    std::unique_ptr<AVFormatContext, FormatCloser> format_;
-    std::unique_ptr<AVCodecContext, CodecFree> codec_;
-    std::unique_ptr<SwrContext, ResamplerFree> resampler_;
-    std::unique_ptr<AVPacket, PacketFree> packet_;
-    std::unique_ptr<AVFrame, FrameFree> frame_;
-    std::vector<std::uint8_t> out_;
-    int stream_ = -1;
-    int rate_ = 0;
+struct WaveDecoder::Av {
+    std::unique_ptr<AVFormatContext, FormatCloser> format;
+    std::unique_ptr<AVCodecContext, CodecFree> codec;
+    std::unique_ptr<SwrContext, ResamplerFree> resampler;
+    std::unique_ptr<AVPacket, PacketFree> packet;
+    std::unique_ptr<AVFrame, FrameFree> frame;
+    int stream = -1;
 };
 
-}  // namespace
+WaveDecoder::WaveDecoder() : av_(std::make_unique<Av>()) {}
+
+WaveDecoder::~WaveDecoder() = default;
+
+WaveDecoder::OpenResult WaveDecoder::open(const QString& input, QString* error) {
+    AVFormatContext* raw = nullptr;
+    const QByteArray name = QFile::encodeName(input);
+    int rc = avformat_open_input(&raw, name.constData(), nullptr, nullptr);
+    if (rc < 0) {
+        *error = QStringLiteral("Not a readable sound file: ") + avError(rc);
+        return OpenResult::NotAWave;
+    }
+    av_->format.reset(raw);
+    if (std::strcmp(av_->format->iformat->name, "wav") != 0) {
+        *error = QStringLiteral("Not a WAVE file");
+        return OpenResult::NotAWave;
+    }
+    rc = avformat_find_stream_info(av_->format.get(), nullptr);
+    if (rc < 0) {
+        *error = QStringLiteral("Cannot read the stream information: ") + avError(rc);
+        return OpenResult::NotAWave;
+    }
+    const AVCodec* codec = nullptr;
+    av_->stream = av_find_best_stream(av_->format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (av_->stream < 0 || codec == nullptr) {
+        *error = QStringLiteral("The file holds sound in a form no decoder here knows");
+        return OpenResult::CannotDecode;
+    }
+    av_->codec.reset(avcodec_alloc_context3(codec));
+    if (!av_->codec) {
+        *error = QStringLiteral("Out of memory");
+        return OpenResult::CannotDecode;
+    }
+    const AVStream* stream = av_->format->streams[av_->stream];
+    rc = avcodec_parameters_to_context(av_->codec.get(), stream->codecpar);
+    if (rc >= 0) {
+        rc = avcodec_open2(av_->codec.get(), codec, nullptr);
+    }
+    if (rc < 0) {
+        *error = QStringLiteral("Cannot open the decoder: ") + avError(rc);
+        return OpenResult::CannotDecode;
+    }
+    AVCodecContext* c = av_->codec.get();
+    if (c->sample_rate <= 0) {
+        *error = QStringLiteral("The file names no sample rate");
+        return OpenResult::CannotDecode;
+    }
+    if (c->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        // Old files name only a channel count; take the usual layout for it.
+        const int channels = c->ch_layout.nb_channels;
+        av_channel_layout_uninit(&c->ch_layout);
+        av_channel_layout_default(&c->ch_layout, channels);
+    }
+    rate_ = mp3SampleRate(c->sample_rate);
+    encoderReady_ = c->codec_id == AV_CODEC_ID_PCM_S16LE && c->ch_layout.nb_channels == kChannels &&
+                    c->sample_rate == rate_;
+    if (stream->duration > 0) {
+        expectedFrames_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate_});
+    }
+    SwrContext* swr = nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    rc = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, rate_, &c->ch_layout, c->sample_fmt,
+                             c->sample_rate, 0, nullptr);
+    av_->resampler.reset(swr);
+    if (rc >= 0) {
+        rc = swr_init(av_->resampler.get());
+    }
+    if (rc < 0) {
+        *error = QStringLiteral("Cannot set up the resampler: ") + avError(rc);
+        return OpenResult::CannotDecode;
+    }
+    av_->packet.reset(av_packet_alloc());
+    av_->frame.reset(av_frame_alloc());
+    if (!av_->packet || !av_->frame) {
+        *error = QStringLiteral("Out of memory");
+        return OpenResult::CannotDecode;
+    }
+    return OpenResult::Opened;
+}
+
+std::int64_t WaveDecoder::read(std::int16_t* into, std::int64_t frames) {
+    while (pending_.size() - pendingAt_ < static_cast<std::size_t>(frames) * kChannels &&
+           decodeMore()) {
+    }
+    const std::size_t samples =
+        std::min(pending_.size() - pendingAt_, static_cast<std::size_t>(frames) * kChannels);
+    std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pendingAt_), samples, into);
+    pendingAt_ += samples;
+    if (pendingAt_ == pending_.size()) {
+        pending_.clear();
+        pendingAt_ = 0;
+    }
+    return static_cast<std::int64_t>(samples / kChannels);
+}
+
+bool WaveDecoder::decodeMore() {
+    if (ended_) {
+        return false;
+    }
+    // What is already handed out is dropped before more is added, so the buffer stays small.
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingAt_));
+    pendingAt_ = 0;
+    AVPacket* packet = av_->packet.get();
+    const int rc = av_read_frame(av_->format.get(), packet);
+    if (rc == AVERROR_EOF) {
+        const int sent = avcodec_send_packet(av_->codec.get(), nullptr);
+        if (sent < 0) {
+            fail(QStringLiteral("Cannot decode the file: ") + avError(sent));
+        }
+        ended_ = true;
+        return drainDecoder() && resample(nullptr, 0);
+    }
+    if (rc < 0) {
+        fail(QStringLiteral("Cannot read the file: ") + avError(rc));
+    }
+    const bool ours = packet->stream_index == av_->stream;
+    const int sent = ours ? avcodec_send_packet(av_->codec.get(), packet) : 0;
+    av_packet_unref(packet);
+    // A damaged packet is skipped, as players do; the rest of the file still counts.
+    if (sent < 0 && sent != AVERROR_INVALIDDATA) {
+        fail(QStringLiteral("Cannot decode the file: ") + avError(sent));
+    }
+    return !ours || drainDecoder();
+}
+
+bool WaveDecoder::drainDecoder() {
+    AVFrame* frame = av_->frame.get();
+    for (;;) {
+        const int rc = avcodec_receive_frame(av_->codec.get(), frame);
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) {
+            return true;
+        }
+        if (rc == AVERROR_INVALIDDATA) {
+            continue;
+        }
+        if (rc < 0) {
+            fail(QStringLiteral("Cannot decode the file: ") + avError(rc));
+        }
+        resample(const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+        av_frame_unref(frame);
+    }
+}
+
+// Resamples `count` input frames (none: flushes what the resampler holds) onto pending_.
+bool WaveDecoder::resample(const std::uint8_t** in, int count) {
+    const int room = swr_get_out_samples(av_->resampler.get(), count);
+    if (room < 0) {
+        fail(QStringLiteral("Cannot resample: ") + avError(room));
+    }
+    const std::size_t at = pending_.size();
+    pending_.resize(at + static_cast<std::size_t>(room + 1) * kChannels);
+    auto* out = reinterpret_cast<std::uint8_t*>(pending_.data() + at);
+    const int made = swr_convert(av_->resampler.get(), &out, room + 1, in, count);
+    if (made < 0) {
+        pending_.resize(at);
+        fail(QStringLiteral("Cannot resample: ") + avError(made));
+    }
+    pending_.resize(at + static_cast<std::size_t>(made) * kChannels);
+    return true;
+}
+
+void WaveDecoder::fail(const QString& why) {
+    failure_ = why;
+    // The converter tells a decoding failure by failure(), so the number carries nothing.
+    throw platform::Error(0, platform::programName() + QStringLiteral(".WaveDecoder"), why);
+}
 
 void silenceDecoderLog() {
     av_log_set_level(AV_LOG_QUIET);
-}
-
-bool decodeToPcmWave(const QString& input, const QString& output, int* rate, QString* error) {
-    Decoder decoder;
-    if (!decoder.open(input, error)) {
-        return false;
-    }
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error =
-            QStringLiteral("Cannot write ") + output + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    std::uint64_t dataBytes = 0;
-    const auto write = [&](const char* data, qint64 bytes, QString* why) {
-        if (file.write(data, bytes) != bytes) {
-            *why = QStringLiteral("Cannot write ") + output + QStringLiteral(": ") +
-                   file.errorString();
-            return false;
-        }
-        dataBytes += static_cast<std::uint64_t>(bytes);
-        if (dataBytes > 0xFFFFFFFFULL - kHeaderBytes) {
-            *why = QStringLiteral("The recording is too long for a WAVE file");
-            return false;
-        }
-        return true;
-    };
-    const QByteArray room = canonicalHeader(decoder.rate(), 0);
-    if (file.write(room) != room.size() || !decoder.run(write, error)) {
-        if (error->isEmpty()) {
-            *error = QStringLiteral("Cannot write ") + output;
-        }
-        file.cancelWriting();
-        return false;
-    }
-    const QByteArray header =
-        canonicalHeader(decoder.rate(), static_cast<std::uint32_t>(dataBytes));
-    if (!file.seek(0) || file.write(header) != header.size() || !file.commit()) {
-        *error =
-            QStringLiteral("Cannot write ") + output + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    *rate = decoder.rate();
-    return true;
 }
 
 }  // namespace converter

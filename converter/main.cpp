@@ -1,6 +1,7 @@
 // The converter: turns the WAVE file named on the command line into an MP3 beside it, with the
 // encoder library of the application folder. Errors go to stderr with a non-zero exit code.
 #include "converter/Converter.h"
+#include "converter/WaveDecoder.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -17,21 +17,25 @@ struct LameCloser {
 using LamePtr = std::unique_ptr<lame_global_flags, LameCloser>;
 
 struct Stream {
+    // One stream is used by one thread at a time; the lock guards against a caller that does not.
+    std::mutex mutex;
     LamePtr lame;
     std::uint32_t samplesPerBlock = 0;  // both channels together
     std::uint32_t bufferSize = 0;
     bool flushed = false;
 };
 
-// Streams by handle. Handles count up and are never reused, so a stale handle stays invalid.
+// Streams by handle. Handles count up and are never reused, so a stale handle stays invalid. The
+// table's lock is held only to look a stream up, so that streams encode on several threads at
+// once; a stream closed while in use lives on until that call returns.
 class StreamTable {
   public:
     static constexpr std::size_t kMaxStreams = 64;
 
     std::mutex mutex;
-    std::map<std::uint32_t, std::unique_ptr<Stream>> streams;
+    std::map<std::uint32_t, std::shared_ptr<Stream>> streams;
 
-    std::uint32_t add(std::unique_ptr<Stream> s) {
+    std::uint32_t add(std::shared_ptr<Stream> s) {
         do {
             ++next_;
         } while (next_ == 0 || streams.count(next_) != 0);
@@ -39,9 +43,10 @@ class StreamTable {
         return next_;
     }
 
-    Stream* find(std::uint32_t handle) {
+    std::shared_ptr<Stream> find(std::uint32_t handle) {
+        const std::lock_guard lock(mutex);
         const auto it = streams.find(handle);
-        return it == streams.end() ? nullptr : it->second.get();
+        return it == streams.end() ? nullptr : it->second;
     }
 
   private:
@@ -163,7 +168,7 @@ BE_EXPORT std::uint32_t beInitStream(const void* config, std::uint32_t* samplesP
     }
     const be::LameConfig c = be::unpack(bytes);
 
-    auto s = std::make_unique<Stream>();
+    auto s = std::make_shared<Stream>();
     s->lame.reset(lame_init());
     if (!s->lame) {
         return be::kNoMoreHandles;
@@ -190,12 +195,11 @@ BE_EXPORT std::uint32_t beInitStream(const void* config, std::uint32_t* samplesP
 BE_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t samples,
                                       const std::int16_t* pcm, std::uint8_t* output,
                                       std::uint32_t* outputBytes) {
-    StreamTable& t = table();
-    const std::lock_guard lock(t.mutex);
-    Stream* s = t.find(stream);
+    const std::shared_ptr<Stream> s = table().find(stream);
     if (s == nullptr) {
         return be::kInvalidHandle;
     }
+    const std::lock_guard lock(s->mutex);
     if (output == nullptr || outputBytes == nullptr || (pcm == nullptr && samples != 0) ||
         samples % 2 != 0 || s->flushed) {
         return be::kInvalidFormatParameters;
@@ -224,12 +228,11 @@ BE_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t sample
 
 BE_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
                                        std::uint32_t* outputBytes) {
-    StreamTable& t = table();
-    const std::lock_guard lock(t.mutex);
-    Stream* s = t.find(stream);
+    const std::shared_ptr<Stream> s = table().find(stream);
     if (s == nullptr) {
         return be::kInvalidHandle;
     }
+    const std::lock_guard lock(s->mutex);
     if (output == nullptr || outputBytes == nullptr || s->flushed) {
         return be::kInvalidFormatParameters;
     }
@@ -247,7 +250,18 @@ BE_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* outpu
 }
 
 BE_EXPORT std::uint32_t beCloseStream(std::uint32_t stream) {
-    StreamTable& t = table();
-    const std::lock_guard lock(t.mutex);
-    return t.streams.erase(stream) == 1 ? be::kOk : be::kInvalidHandle;
+    std::shared_ptr<Stream> closed;
+    {
+        StreamTable& t = table();
+        const std::lock_guard lock(t.mutex);
+        const auto it = t.streams.find(stream);
+        if (it == t.streams.end()) {
+            return be::kInvalidHandle;
+        }
+        closed = std::move(it->second);
+        t.streams.erase(it);
+    }
+    // The encoder is released outside the table's lock, once no call uses it any more.
+    const std::lock_guard lock(closed->mutex);
+    return be::kOk;
 }

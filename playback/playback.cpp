@@ -87,9 +87,9 @@ void Playback::play() {
     const int index = stations_.selectedIndex();
     wm_.setURL(stations_.url(index));
     currentStation_ = stations_.text(index).trimmed();
+    startSoundPlayed_ = true;
     settings_.SaveSetting(kApp, QStringLiteral("Last Played"), QStringLiteral("Station"),
                           currentStation_);
-    startSoundPlayed_ = true;
 }
 
 void Playback::PlayName() {

@@ -9,12 +9,96 @@
 #include "recording/WAVToMP3.h"
 
 #include <QFile>
+#include <QFileInfo>
+
+#include <vector>
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kCredit = QStringLiteral("DEVELOPED BY :- VELMO TARSK");
 const QString kRecordStarted = QStringLiteral("RecordStarted");
+
+// Holds the encoder's own message boxes during a conversion, so that a failure is told once.
+class HeldMessages final : public platform::MessageBoxes {
+  public:
+    struct Message {
+        QString text;
+        int style;
+        QString caption;
+    };
+    platform::MsgAnswer show(const QString& text, int style, const QString& caption) override {
+        held.push_back({text, style, caption});
+        return platform::MsgAnswer::Ok;
+    }
+    QStringList texts() const {
+        QStringList out;
+        for (const Message& m : held) {
+            if (!m.text.isEmpty()) {
+                out.append(m.text);
+            }
+        }
+        return out;
+    }
+    std::vector<Message> held;
+};
+
+// The descriptions the WAV reader and MP3 writer raise, in words about the user's files.
+QString failureReason(const QString& error, const QStringList& encoderMessages,
+                      const QString& mp3File, const QString& appFolder) {
+    const QString library = appFolder + QStringLiteral("/Zorvita.dll");
+    if (error == QLatin1String("lameConvert")) {
+        if (!QFileInfo(library).isFile()) {
+            return QStringLiteral("The MP3 encoder library was not found:") + kCrLf + library;
+        }
+        // The library's own result says more than the driver's general "not initialised".
+        QStringList said = encoderMessages;
+        said.removeAll(QStringLiteral("Lame engine not initialised"));
+        if (!said.isEmpty()) {
+            return QStringLiteral("The MP3 encoder could not start (") +
+                   said.join(QStringLiteral("; ")) + QStringLiteral(").");
+        }
+        return QStringLiteral("The MP3 encoder library could not be loaded:") + kCrLf + library;
+    }
+    if (error == QLatin1String("Only stereo 16 bit wave files supported.")) {
+        return QStringLiteral(
+            "The recording is not 16-bit stereo sound, which the MP3 encoder "
+            "needs.");
+    }
+    if (error == QLatin1String("Unable to open file.") ||
+        error == QLatin1String("No Wave File Open")) {
+        return QStringLiteral("The recording could not be opened.");
+    }
+    if (error == QLatin1String("Not a Wave file.") ||
+        error == QLatin1String("Unable to retrieve format chunk") ||
+        error == QLatin1String("Error reading format")) {
+        return QStringLiteral("The recording is damaged: it is not a complete WAV file.");
+    }
+    if (error == QLatin1String("Insufficient memory") ||
+        error == QLatin1String("Unable to allocate output buffer for writing")) {
+        return QStringLiteral("There was not enough memory.");
+    }
+    if (error == QLatin1String("Unable to open file for writing")) {
+        return QStringLiteral("The MP3 file could not be created:") + kCrLf + mp3File;
+    }
+    if (error == QLatin1String("Failed to write buffer to file")) {
+        return QStringLiteral("The MP3 file could not be written (the disk may be full):") + kCrLf +
+               mp3File;
+    }
+    if (error == QLatin1String("Path not found")) {
+        return QStringLiteral("The application folder could not be opened:") + kCrLf + appFolder;
+    }
+    return QStringLiteral("The conversion failed (") + error + QStringLiteral(").");
+}
+
 }  // namespace
+
+QString RecordFlow::conversionFailure(const QString& error, const QStringList& encoderMessages,
+                                      const QString& wavFile, const QString& mp3File,
+                                      const QString& appFolder) {
+    return QStringLiteral("The recording could not be turned into an MP3 file.") + kCrLf +
+           failureReason(error, encoderMessages, mp3File, appFolder) + kCrLf + kCrLf +
+           QStringLiteral("The recording is kept as a WAV file:") + kCrLf + wavFile;
+}
 
 RecordFlow::RecordFlow(ModRecorder& recorder, RecordView& view, Services services,
                        QString appFolder)
@@ -99,16 +183,26 @@ void RecordFlow::StopRecordingAction() {
         if (QFile::exists(mp3)) {
             QFile::remove(mp3);
         }
-        WAVToMP3 converter(appFolder_, recorder_.RecordSampleRate, s_.boxes, s_.label);
+        HeldMessages encoderMessages;
+        WAVToMP3 converter(appFolder_, recorder_.RecordSampleRate, encoderMessages, s_.label);
         const QString error = converter.CreateWAVtoMP3(wav, mp3, true);
 
         s_.label.setCaption(kCredit);
         s_.label.repaintNow();
         view_.ShowHeadlines();
         if (!error.isEmpty()) {
-            // Saying nothing here would leave the user believing the recording was saved.
-            s_.boxes.show(error + kCrLf + wav, platform::MsgCritical, platform::kAppTitle);
+            // Without a saved recording there is nothing to convert, and the recorder has said
+            // why; otherwise one message says what failed and where the recording is.
+            if (QFileInfo(wav).isFile()) {
+                s_.boxes.show(
+                    conversionFailure(error, encoderMessages.texts(), wav, mp3, appFolder_),
+                    platform::MsgCritical, platform::kAppTitle);
+            }
             return;
+        }
+        // What the encoder said along the way of a conversion that still succeeded.
+        for (const auto& m : encoderMessages.held) {
+            s_.boxes.show(m.text, m.style, m.caption);
         }
         if (s_.boxes.show(QStringLiteral("MP3 File created successfully.") + kCrLf +
                               QStringLiteral("Do you want to listen to the below file?") + kCrLf +

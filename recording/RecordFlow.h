@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -56,6 +57,12 @@ class RecordFlow {
     bool CheckAvailableRecordingDevice();
 
     static QString recordingName(const QDateTime& at);
+    // The one message of a conversion that failed: what failed, in the user's words, and where
+    // the recording is kept. `error` is what the conversion returned, `encoderMessages` what the
+    // encoder would have shown on its own.
+    static QString conversionFailure(const QString& error, const QStringList& encoderMessages,
+                                     const QString& wavFile, const QString& mp3File,
+                                     const QString& appFolder);
 
   private:
     ModRecorder& recorder_;

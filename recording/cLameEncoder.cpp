@@ -3,6 +3,8 @@
 #include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/report_error.h"
+#include "recording/SegmentEncoding.h"
+#include "recording/SegmentPlan.h"
 #include "recording/ShowSavingProgress.h"
 #include "recording/cMp3Writer.h"
 #include "recording/cWavReader.h"
@@ -11,10 +13,13 @@
 #include <QFileInfo>
 
 #include <dlfcn.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <climits>
 #include <exception>
+#include <thread>
+#include <vector>
 
 // The loaded library and its four entry points; unloaded when the encoder ends.
 struct cLameEncoder::Library {
@@ -58,6 +63,16 @@ int savingPercent(std::int64_t done, std::int64_t total) {
         ++q;
     }
     return static_cast<int>(20 + q);
+}
+
+// The cores this process may run on (a container or taskset may allow fewer than there are).
+int availableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        return std::max(1, CPU_COUNT(&set));
+    }
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 }  // namespace
@@ -142,16 +157,120 @@ std::unique_ptr<cMp3Writer> cLameEncoder::createMp3Writer() {
     return writer;
 }
 
+// Where the blocks handed to the library come from: the WAV reader's buffer, or a buffer filled
+// from a PcmSource. Counts are 16-bit samples, both channels together.
+class cLameEncoder::Blocks {
+  public:
+    virtual ~Blocks() = default;
+    virtual std::int64_t totalSamples() const = 0;
+    // The next block (0 samples at the end); *pcm stays valid until the next call.
+    virtual std::int64_t next(const std::int16_t** pcm) = 0;
+};
+
+class cLameEncoder::ReaderBlocks final : public Blocks {
+  public:
+    explicit ReaderBlocks(std::unique_ptr<cWavReader> reader) : reader_(std::move(reader)) {}
+    std::int64_t totalSamples() const override { return reader_->AudioLength() * 2; }
+    std::int64_t next(const std::int16_t** pcm) override {
+        if (!more_) {
+            return 0;
+        }
+        more_ = reader_->Read();
+        *pcm = reinterpret_cast<const std::int16_t*>(reader_->ReadBufferPtr());
+        // Full blocks until the last, which holds exactly what the file has left.
+        return (more_ ? reader_->ReadBufferSize() : reader_->ReadSize()) * 2;
+    }
+
+  private:
+    std::unique_ptr<cWavReader> reader_;
+    bool more_ = true;
+};
+
+class cLameEncoder::SourceBlocks final : public Blocks {
+  public:
+    SourceBlocks(PcmSource& source, std::uint32_t samplesPerBlock)
+        : source_(source), buffer_(samplesPerBlock) {}
+    std::int64_t totalSamples() const override {
+        return std::max(source_.expectedFrames() * 2, delivered_);
+    }
+    std::int64_t next(const std::int16_t** pcm) override {
+        const auto blockFrames = static_cast<std::int64_t>(buffer_.size() / 2);
+        std::int64_t frames = 0;
+        while (!ended_ && frames < blockFrames) {
+            const std::int64_t got =
+                source_.read(buffer_.data() + frames * 2, blockFrames - frames);
+            ended_ = got == 0;
+            frames += got;
+        }
+        *pcm = buffer_.data();
+        delivered_ += frames * 2;
+        return frames * 2;
+    }
+
+  private:
+    PcmSource& source_;
+    std::vector<std::int16_t> buffer_;
+    std::int64_t delivered_ = 0;
+    bool ended_ = false;
+};
+
+QString cLameEncoder::noEngine() {
+    engineOpened_ = false;
+    showLameError(QStringLiteral("lameConvert"), 1, false);
+    return QStringLiteral("lameConvert");
+}
+
+void cLameEncoder::raiseAsConversionError(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const platform::Error& e) {
+        throw platform::Error(e.number(), platform::programName() + QStringLiteral(".lameConvert"),
+                              e.description());
+    }
+}
+
 QString cLameEncoder::Encode() {
     lameInit();
     if (stream_ == 0) {
-        showLameError(QStringLiteral("lameConvert"), 1, false);
-        return QStringLiteral("lameConvert");
+        return noEngine();
     }
+    engineOpened_ = true;
+    std::int64_t frames = 0;
     std::unique_ptr<cWavReader> reader;
-    std::unique_ptr<cMp3Writer> writer;
     try {
         reader = createWavReader();
+        frames = reader->AudioLength();
+    } catch (const platform::Error&) {
+        reader.reset();
+        lameClose();
+        raiseAsConversionError(std::current_exception());
+    }
+    const std::int64_t blockFrames = samplesPerBlock_ / 2;
+    const std::int64_t blocks = blockFrames > 0 ? (frames + blockFrames - 1) / blockFrames : 0;
+    const int threads = maxSegments_ > 0 ? maxSegments_ : availableCores();
+    const int segments = segmentCountFor(threads, blocks);
+    if (segments > 1) {
+        reader.reset();
+        return encodeSegments(frames, segments);
+    }
+    return encodeSequential([&] { return std::make_unique<ReaderBlocks>(std::move(reader)); });
+}
+
+QString cLameEncoder::EncodeFrom(PcmSource& source) {
+    lameInit();
+    if (stream_ == 0) {
+        return noEngine();
+    }
+    engineOpened_ = true;
+    return encodeSequential(
+        [&] { return std::make_unique<SourceBlocks>(source, samplesPerBlock_); });
+}
+
+QString cLameEncoder::encodeSequential(const std::function<std::unique_ptr<Blocks>()>& openSource) {
+    std::unique_ptr<Blocks> blocks;
+    std::unique_ptr<cMp3Writer> writer;
+    try {
+        blocks = openSource();
         writer = createMp3Writer();
         const auto encoded = [&](std::uint32_t result, std::uint32_t bytes) {
             showLameError(QStringLiteral("lameConvert"), result, true);
@@ -160,22 +279,18 @@ QString cLameEncoder::Encode() {
         };
         std::int64_t samplesDone = 0;
         bool cancel = false;
-        bool more = true;
-        while (more && !cancel) {
-            more = reader->Read();
-            // Full blocks until the last, which holds exactly what the file has left.
-            const std::int64_t n = (more ? reader->ReadBufferSize() : reader->ReadSize()) * 2;
+        while (!cancel) {
+            const std::int16_t* pcm = nullptr;
+            const std::int64_t n = blocks->next(&pcm);
             if (n == 0) {
                 break;
             }
             std::uint32_t bytes = 0;
-            const std::uint32_t result =
-                library_->encode(stream_, static_cast<std::uint32_t>(n),
-                                 reinterpret_cast<const std::int16_t*>(reader->ReadBufferPtr()),
-                                 writer->BufferPointer(), &bytes);
+            const std::uint32_t result = library_->encode(stream_, static_cast<std::uint32_t>(n),
+                                                          pcm, writer->BufferPointer(), &bytes);
             encoded(result, bytes);
             samplesDone += n;
-            const std::int64_t total = reader->AudioLength() * 2;
+            const std::int64_t total = blocks->totalSamples();
             if (Progress) {
                 Progress(samplesDone, total, cancel);
             }
@@ -189,22 +304,135 @@ QString cLameEncoder::Encode() {
             std::uint32_t bytes = 0;
             const std::uint32_t result = library_->deinit(stream_, writer->BufferPointer(), &bytes);
             encoded(result, bytes);
-            const std::int64_t total = reader->AudioLength() * 2;
+            const std::int64_t total = blocks->totalSamples();
             if (Progress) {
                 Progress(total, total, cancel);
             }
             writer->CloseFile();
         }
         ShowSavingProgress(label_, 98);
-    } catch (const platform::Error& e) {
+    } catch (const platform::Error&) {
         writer.reset();
-        reader.reset();
+        blocks.reset();
         lameClose();
-        throw platform::Error(e.number(), platform::programName() + QStringLiteral(".lameConvert"),
-                              e.description());
+        raiseAsConversionError(std::current_exception());
     }
     writer.reset();
-    reader.reset();
+    blocks.reset();
+    lameClose();
+    ShowSavingProgress(label_, 100);
+    return {};
+}
+
+std::vector<std::uint32_t> cLameEncoder::openSegmentStreams(int segments) {
+    std::vector<std::uint32_t> streams{stream_};
+    const be::ConfigBytes record = be::pack(config_);
+    while (static_cast<int>(streams.size()) < segments) {
+        std::uint32_t samples = 0;
+        std::uint32_t bufferSize = 0;
+        std::uint32_t stream = 0;
+        // A library short of handles gets fewer segments, not a failed conversion.
+        if (library_->init(record.data(), &samples, &bufferSize, &stream) != be::kOk) {
+            break;
+        }
+        if (samples != samplesPerBlock_ || bufferSize != outputBufferSize_) {
+            library_->close(stream);
+            break;
+        }
+        streams.push_back(stream);
+    }
+    return streams;
+}
+
+void cLameEncoder::closeStreams(const std::vector<std::uint32_t>& streams) {
+    for (std::size_t k = 1; k < streams.size(); ++k) {
+        showLameError(QStringLiteral("lameClose"), library_->close(streams[k]), true);
+    }
+}
+
+QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
+    const std::vector<std::uint32_t> streams = openSegmentStreams(segments);
+    if (streams.size() == 1) {
+        return encodeSequential(
+            [this] { return std::make_unique<ReaderBlocks>(createWavReader()); });
+    }
+    const std::int64_t blockFrames = samplesPerBlock_ / 2;
+    const std::int64_t total = audioFrames * 2;
+    std::unique_ptr<cMp3Writer> writer;
+    std::unique_ptr<SegmentEncoding> encoding;
+    bool cancel = false;
+    std::uint32_t failedResult = be::kOk;
+    try {
+        writer = createMp3Writer();
+        encoding = std::make_unique<SegmentEncoding>(
+            SegmentEncoding::Calls{library_->encode, library_->deinit}, wavFile_, blockFrames,
+            outputBufferSize_,
+            planSegments((audioFrames + blockFrames - 1) / blockFrames,
+                         static_cast<int>(streams.size())),
+            streams);
+        encoding->start();
+        std::int64_t reported = 0;
+        for (;;) {
+            SegmentEncoding::News news = encoding->next();
+            for (const std::vector<std::uint8_t>& piece : news.frames) {
+                for (std::size_t at = 0; at < piece.size();) {
+                    const std::size_t n =
+                        std::min(piece.size() - at, static_cast<std::size_t>(writer->BufferSize()));
+                    std::copy_n(piece.data() + at, n, writer->BufferPointer());
+                    writer->WriteBufferToFile(static_cast<std::int32_t>(n));
+                    at += n;
+                }
+            }
+            if (news.error) {
+                throw *news.error;
+            }
+            if (news.libraryResult != be::kOk) {
+                failedResult = news.libraryResult;
+                break;
+            }
+            if (news.samplesDone > reported) {
+                reported = news.samplesDone;
+                if (Progress) {
+                    Progress(reported, total, cancel);
+                }
+                ShowSavingProgress(label_, savingPercent(reported, total));
+            }
+            if (cancel || news.finished) {
+                break;
+            }
+        }
+        encoding->stop();
+    } catch (const platform::Error&) {
+        // Every thread is joined and every stream closed before the error goes on; a joined
+        // stream that is incomplete is worth nothing, so the file goes too.
+        encoding.reset();
+        closeStreams(streams);
+        writer.reset();
+        killFile(mp3File_);
+        lameClose();
+        raiseAsConversionError(std::current_exception());
+    }
+    encoding.reset();
+    closeStreams(streams);
+    if (failedResult != be::kOk) {
+        showLameError(QStringLiteral("lameConvert"), failedResult, true);
+        writer.reset();
+        killFile(mp3File_);
+        lameClose();
+        return QStringLiteral("lameConvert");
+    }
+    ShowSavingProgress(label_, 95);
+    if (cancel) {
+        writer->CloseFile();
+        killFile(writer->Filename());
+    } else {
+        if (Progress) {
+            Progress(total, total, cancel);
+        }
+        writer->CloseFile();
+    }
+    ShowSavingProgress(label_, 98);
+    writer.reset();
     lameClose();
     ShowSavingProgress(label_, 100);
     return {};

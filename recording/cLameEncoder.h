@@ -5,12 +5,26 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class cMp3Writer;
 class cWavReader;
 class StatusLabel;
+
+// 16-bit stereo frames delivered in order, for sound that is not a plain WAV file on disk (the
+// converter decodes and resamples into one as it goes).
+class PcmSource {
+  public:
+    virtual ~PcmSource() = default;
+    // The frames it expects to deliver, for progress; an estimate is enough.
+    virtual std::int64_t expectedFrames() const = 0;
+    // Fills `into` with up to `frames` frames and returns how many; 0 only at the end. Failures
+    // raise platform::Error.
+    virtual std::int64_t read(std::int16_t* into, std::int64_t frames) = 0;
+};
 
 namespace platform {
 class MessageBoxes;
@@ -18,7 +32,10 @@ class MessageBoxes;
 
 // Drives the encoder library: reads the WAV file block by block, has the library encode each
 // block and appends what it returns to the MP3 file. The library is loaded at run time from the
-// application folder, so a missing library is a message, not a start-up failure.
+// application folder, so a missing library is a message, not a start-up failure. A long WAV file
+// is encoded in segments on several threads at once (see SegmentPlan.h), each through a stream
+// of its own, and joined into the one stream a sequential encoding makes; progress, messages and
+// the file are handled on the calling thread only.
 class cLameEncoder {
   public:
     // recordSampleRate is the recording rate as its text ("44100"); it becomes the encoder's
@@ -47,6 +64,15 @@ class cLameEncoder {
     // cancelled), "lameConvert" when no encoder stream could be opened; reader and writer errors
     // are raised again with the source "<program>.lameConvert".
     QString Encode();
+    // The same conversion with the sound read from source instead of WavFile, block by block,
+    // on the calling thread.
+    QString EncodeFrom(PcmSource& source);
+
+    // At most this many segments (1: always sequential); 0, the default, one per processor core.
+    // Never more than kMaxSegments.
+    void setMaxSegments(int segments) { maxSegments_ = segments; }
+    // False when the last conversion ended because no encoder stream could be opened.
+    bool EngineOpened() const { return engineOpened_; }
 
     // Raised after every encoded block and once at the end: 16-bit samples done, samples in all,
     // and a flag the handler may set to stop the conversion.
@@ -54,6 +80,16 @@ class cLameEncoder {
 
   private:
     struct Library;
+    class Blocks;
+    class ReaderBlocks;
+    class SourceBlocks;
+
+    QString noEngine();
+    QString encodeSequential(const std::function<std::unique_ptr<Blocks>()>& openSource);
+    QString encodeSegments(std::int64_t audioFrames, int segments);
+    std::vector<std::uint32_t> openSegmentStreams(int segments);
+    void closeStreams(const std::vector<std::uint32_t>& streams);
+    [[noreturn]] static void raiseAsConversionError(const std::exception_ptr& error);
 
     void lameInit();
     void lameClose();
@@ -73,4 +109,6 @@ class cLameEncoder {
     std::uint32_t outputBufferSize_ = 0;
     QString wavFile_;
     QString mp3File_;
+    int maxSegments_ = 0;
+    bool engineOpened_ = true;
 };

@@ -5,6 +5,9 @@
 
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 bool ParseStationLine(const QString& encodedLine, StationEntry* entry) {
     const QString decoded = DecodeStationLine(encodedLine);
     if (decoded.trimmed().isEmpty()) {
@@ -68,72 +71,60 @@ void WriteStationFile(const QString& path, const QStringList& names, const QStri
             fail(why);
         }
     }
+    // QSaveFile::commit renames even when its last buffered block could not be written in full
+    // (a full disk), leaving a cut-off file; flushing first makes that failure visible.
+    errno = 0;
+    if (!file.flush()) {
+        const int code = errno;
+        const QString why = code != 0 ? QString::fromLocal8Bit(std::strerror(code))
+                                      : file.errorString();
+        file.cancelWriting();
+        fail(why);
+    }
     if (!file.commit()) {
         fail(file.errorString());
     }
 }
 
+std::vector<StationRow> ParseStationTable(const QByteArray& text) {
+    static const QStringList kLists = {QStringLiteral("builtin"), QStringLiteral("extra")};
+    std::vector<StationRow> rows;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        QByteArray line = lines[n];
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (line.trimmed().isEmpty() || line.startsWith('#')) {
+            continue;
+        }
+        const QStringList fields = QString::fromUtf8(line).split(QLatin1Char('\t'));
+        if (fields.size() != 5 || !kLists.contains(fields[0]) || fields[1].trimmed().isEmpty() ||
+            fields[2].trimmed().isEmpty()) {
+            throw platform::Error(
+                5, platform::programName(),
+                QStringLiteral("Line %1 of the station table is not a station row: %2")
+                    .arg(n + 1)
+                    .arg(QString::fromUtf8(line)));
+        }
+        rows.push_back(
+            {fields[0], {fields[1].trimmed(), fields[2].trimmed()}, fields[3], fields[4]});
+    }
+    return rows;
+}
+
+std::vector<StationEntry> StationsOfList(const std::vector<StationRow>& rows, const QString& list) {
+    std::vector<StationEntry> stations;
+    for (const StationRow& row : rows) {
+        if (row.list == list) {
+            stations.push_back(row.station);
+        }
+    }
+    return stations;
+}
+
 const std::vector<StationEntry>& DefaultStations() {
-    // Long-lived public streams of similar stations; the same address stands where two
-    // built-in stations share one.
-    static const std::vector<StationEntry> stations = {
-        {QStringLiteral("RadioTarana-NewZealand"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio001/playlist.m3u8")},
-        {QStringLiteral("RadioOfIndia - Bollywood"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio002/playlist.m3u8")},
-        {QStringLiteral("RadioSuno - FunAsia"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio003/playlist.m3u8")},
-        {QStringLiteral("DTRadio - CrazeFM"),
-         QStringLiteral("http://stream.radioparadise.com/mp3-128")},
-        {QStringLiteral("RadioOfIndia - Bhajans"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio005/playlist.m3u8")},
-        {QStringLiteral("RadioOfIndia - Classical"),
-         QStringLiteral("http://stream.srg-ssr.ch/m/rsc_de/mp3_128")},
-        {QStringLiteral("Sabras radio - UK"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio006/playlist.m3u8")},
-        {QStringLiteral("RadioTeenTaal - Paris"),
-         QStringLiteral("http://icecast.radiofrance.fr/fip-midfi.mp3")},
-        {QStringLiteral("ApnaRadio - USA"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio007/playlist.m3u8")},
-        {QStringLiteral("BombayBeats FM"), QStringLiteral("https://somafm.com/beatblender.pls")},
-        {QStringLiteral("Yarr Radio - UK"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio008/playlist.m3u8")},
-        {QStringLiteral("Radio XL - UK"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio009/playlist.m3u8")},
-        {QStringLiteral("Asian Sound Radio - UK"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio010/playlist.m3u8")},
-        {QStringLiteral("Sanskar Radio - UK"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio011/playlist.m3u8")},
-        {QStringLiteral("Trishul 90.5 FM"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio012/playlist.m3u8")},
-        {QStringLiteral("Radio India - Canada"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio013/playlist.m3u8")},
-        {QStringLiteral("City 101.6 FM - Dubai"),
-         QStringLiteral("https://somafm.com/groovesalad.pls")},
-        {QStringLiteral("AajKal - Asian Network"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio014/playlist.m3u8")},
-        {QStringLiteral("BBC News"),
-         QStringLiteral("http://a.files.bbci.co.uk/media/live/manifesto/audio/simulcast/hls/nonuk/"
-                        "sbr_low/ak/bbc_world_service.m3u8")},
-        {QStringLiteral("Arabian Radio City"),
-         QStringLiteral("https://somafm.com/groovesalad.pls")},
-        {QStringLiteral("Energy 1.FM"), QStringLiteral("https://somafm.com/beatblender.pls")},
-        {QStringLiteral("Gujarati News Video"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio015/playlist.m3u8")},
-        {QStringLiteral("Rock Metal - English"), QStringLiteral("https://somafm.com/metal.pls")},
-        {QStringLiteral("Station X - English"),
-         QStringLiteral("https://kexp-mp3-128.streamguys1.com/kexp128.mp3")},
-        {QStringLiteral("Club 1 - English"), QStringLiteral("https://somafm.com/poptron.pls")},
-        {QStringLiteral("Jamz - Hip Hop - English"),
-         QStringLiteral("https://somafm.com/fluid.pls")},
-        {QStringLiteral("Top 40 - English"),
-         QStringLiteral("http://icecast.omroep.nl/radio2-bb-mp3")},
-        {QStringLiteral("90's - English"), QStringLiteral("https://somafm.com/u80s.pls")},
-        {QStringLiteral("Trance - English"), QStringLiteral("https://somafm.com/thetrip.pls")},
-        {QStringLiteral("Tamil Radio - USA"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio016/playlist.m3u8")},
-        {QStringLiteral("Gujarati Radio - Australia"),
-         QStringLiteral("https://air.pc.cdn.bitgravity.com/air/live/pbaudio017/playlist.m3u8")},
-    };
+    static const std::vector<StationEntry> stations =
+        StationsOfList(ParseStationTable(StationTableText()), QStringLiteral("builtin"));
     return stations;
 }

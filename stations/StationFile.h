@@ -27,5 +27,24 @@ bool ParseStationLine(const QString& encodedLine, StationEntry* entry);
 // Throws platform::Error when the file cannot be written.
 void WriteStationFile(const QString& path, const QStringList& names, const QStringList& urls);
 
+// One row of the station table (tools/stationfile/stations.tsv): which list the station belongs
+// to ("builtin" or "extra"), the station, and where its stream address was found.
+struct StationRow {
+    QString list;
+    StationEntry station;
+    QString source;
+    QString note;
+};
+
+// Parses the station table: five tab-separated columns a row; lines starting with "#" and empty
+// lines are skipped. Throws platform::Error naming the line when a row is malformed.
+std::vector<StationRow> ParseStationTable(const QByteArray& text);
+
+// The stations of one list of the table, in table order.
+std::vector<StationEntry> StationsOfList(const std::vector<StationRow>& rows, const QString& list);
+
+// The text of the station table, compiled into the program when it is built.
+QByteArray StationTableText();
+
 // The built-in stations used when the station file is missing or yields none, in their order.
 const std::vector<StationEntry>& DefaultStations();

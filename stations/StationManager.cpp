@@ -6,7 +6,33 @@
 #include "stations/StationModel.h"
 
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QTimer>
+
+namespace {
+
+// A list's items and selection, to be put back after a change that could not be saved.
+struct ListState {
+    explicit ListState(QListWidget* list) : list(list), row(list->currentRow()) {
+        for (int i = 0; i < list->count(); ++i) {
+            texts.append(list->item(i)->text());
+        }
+    }
+    void restore() const {
+        const QSignalBlocker block(list);
+        list->clear();
+        list->addItems(texts);
+        list->setCurrentRow(row);
+        if (row < 0) {
+            list->clearSelection();
+        }
+    }
+    QListWidget* list;
+    int row;
+    QStringList texts;
+};
+
+}  // namespace
 
 ListScroller::ListScroller(QListWidget* list, QTimer* timer) : list_(list), timer_(timer) {
     timer_->setInterval(100);
@@ -65,11 +91,27 @@ void StationManager::CmdNew_Click() {
     });
 }
 
+void StationManager::changeAndSave(const std::function<void()>& change) {
+    const ListState lists[] = {ListState(c_.LstStations), ListState(c_.LstManageStations),
+                               ListState(c_.LstURLS)};
+    try {
+        change();
+        model_.SaveStations();
+    } catch (...) {
+        for (const ListState& list : lists) {
+            list.restore();
+        }
+        model_.LstManageStations_Click();
+        throw;
+    }
+}
+
 void StationManager::AddStation(const QString& name, const QString& url) {
-    c_.LstStations->addItem(name);
-    c_.LstManageStations->addItem(name);
-    c_.LstURLS->addItem(url);
-    model_.SaveStations();
+    changeAndSave([&] {
+        c_.LstStations->addItem(name);
+        c_.LstManageStations->addItem(name);
+        c_.LstURLS->addItem(url);
+    });
     boxes_.show(QStringLiteral("Successfully added the new station"), platform::MsgInformation,
                 platform::kAppTitle);
     c_.LstStations->setCurrentRow(c_.LstStations->count() - 1);
@@ -92,16 +134,15 @@ void StationManager::CmdDelete_Click() {
                         platform::kAppTitle) != platform::MsgAnswer::Yes) {
             return;
         }
-        delete c_.LstURLS->takeItem(i);
-        {
+        changeAndSave([&] {
+            delete c_.LstURLS->takeItem(i);
             // Removing the selected row would move the selection to a neighbour; the list is
             // left without one.
             const QSignalBlocker block(c_.LstManageStations);
             delete c_.LstManageStations->takeItem(i);
             c_.LstManageStations->setCurrentRow(-1);
             c_.LstManageStations->clearSelection();
-        }
-        model_.SaveStations();
+        });
         model_.LstManageStations_Click();
     });
 }
@@ -125,13 +166,14 @@ void StationManager::move(int delta) {
         if (j < 0 || j >= c_.LstManageStations->count()) {
             return;
         }
-        for (QListWidget* list : {c_.LstURLS, c_.LstManageStations}) {
-            const QString a = list->item(i)->text();
-            list->item(i)->setText(list->item(j)->text());
-            list->item(j)->setText(a);
-        }
-        c_.LstManageStations->setCurrentRow(j);
-        model_.SaveStations();
+        changeAndSave([&] {
+            for (QListWidget* list : {c_.LstURLS, c_.LstManageStations}) {
+                const QString a = list->item(i)->text();
+                list->item(i)->setText(list->item(j)->text());
+                list->item(j)->setText(a);
+            }
+            c_.LstManageStations->setCurrentRow(j);
+        });
     });
 }
 

@@ -61,6 +61,9 @@ class StationManager {
 
   private:
     void move(int delta);
+    // Makes a change to the lists and saves them. When the save fails the lists are put back as
+    // they were, so they keep matching the file, and the error goes on to the handler's trap.
+    void changeAndSave(const std::function<void()>& change);
 
     Controls c_;
     StationModel& model_;

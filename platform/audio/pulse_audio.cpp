@@ -4,9 +4,13 @@
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
 
+#include <QByteArray>
+
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace platform {
@@ -271,6 +275,310 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
         return nullptr;
     }
     return std::make_unique<CaptureStream>(std::move(impl));
+}
+
+// The recorder engine's side of the client: sources with their ports and volumes, and captures
+// that are read at the reader's own pace.
+
+namespace {
+
+struct SuccessWait {
+    pa_threaded_mainloop* loop;
+    bool finished = false;
+    bool ok = false;
+
+    static void onDone(pa_context*, int success, void* self) {
+        auto* w = static_cast<SuccessWait*>(self);
+        w->ok = success != 0;
+        w->finished = true;
+        signalLoop(w->loop);
+    }
+};
+
+PortKind portKind(int type) {
+    switch (type) {
+    case PA_DEVICE_PORT_TYPE_MIC:
+    case PA_DEVICE_PORT_TYPE_HEADSET:
+    case PA_DEVICE_PORT_TYPE_HANDSET:
+        return PortKind::Microphone;
+    case PA_DEVICE_PORT_TYPE_LINE:
+        return PortKind::Line;
+    case PA_DEVICE_PORT_TYPE_AUX:
+        return PortKind::Auxiliary;
+    case PA_DEVICE_PORT_TYPE_SPDIF:
+    case PA_DEVICE_PORT_TYPE_HDMI:
+        return PortKind::Digital;
+    case PA_DEVICE_PORT_TYPE_PHONE:
+        return PortKind::Telephone;
+    case PA_DEVICE_PORT_TYPE_ANALOG:
+        return PortKind::Analog;
+    default:
+        return PortKind::Other;
+    }
+}
+
+class PulledStream final : public PulledCapture {
+  public:
+    std::shared_ptr<PulseShared> shared;
+    std::unique_ptr<pa_stream, StreamDeleter> stream;
+    std::function<void()> wake;
+    std::atomic<bool> streamFailed{false};
+    std::atomic<std::uint64_t> taken{0};
+    std::uint64_t bytesPerSec = 0;
+    pa_usec_t started = 0;
+    // The part of the server's last fragment that did not fit the reader's room (loop lock).
+    QByteArray staged;
+
+    ~PulledStream() override {
+        LoopLock lock(shared->loop.get());
+        if (stream) {
+            pa_stream_set_read_callback(stream.get(), nullptr, nullptr);
+            pa_stream_set_state_callback(stream.get(), nullptr, nullptr);
+            stream.reset();
+        }
+    }
+
+    // Data stays in the stream's buffer until the reader takes it: only tell the reader.
+    static void onRead(pa_stream*, std::size_t, void* self) { static_cast<PulledStream*>(self)->wake(); }
+
+    static void onState(pa_stream* s, void* self) {
+        auto* impl = static_cast<PulledStream*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s))) {
+            impl->streamFailed = true;
+            impl->wake();
+        }
+        signalLoop(impl->shared->loop.get());
+    }
+
+    std::size_t read(char* into, std::size_t max) override {
+        LoopLock lock(shared->loop.get());
+        std::size_t done = 0;
+        const auto fromStaged = std::min<std::size_t>(max, static_cast<std::size_t>(staged.size()));
+        std::memcpy(into, staged.constData(), fromStaged);
+        staged.remove(0, static_cast<qsizetype>(fromStaged));
+        done += fromStaged;
+        while (done < max && stream && PA_STREAM_IS_GOOD(pa_stream_get_state(stream.get()))) {
+            const void* data = nullptr;
+            std::size_t bytes = 0;
+            if (pa_stream_peek(stream.get(), &data, &bytes) < 0) {
+                streamFailed = true;
+                break;
+            }
+            if (bytes == 0) {
+                break;
+            }
+            const std::size_t n = std::min(bytes, max - done);
+            // A hole in the capture (the server dropped data) becomes silence, so lengths stay
+            // true to time.
+            if (data != nullptr) {
+                std::memcpy(into + done, data, n);
+                staged.append(static_cast<const char*>(data) + n,
+                              static_cast<qsizetype>(bytes - n));
+            } else {
+                std::memset(into + done, 0, n);
+                staged.append(static_cast<qsizetype>(bytes - n), '\0');
+            }
+            done += n;
+            if (pa_stream_drop(stream.get()) < 0) {
+                streamFailed = true;
+                break;
+            }
+        }
+        taken += done;
+        return done;
+    }
+
+    std::size_t available() override {
+        LoopLock lock(shared->loop.get());
+        std::size_t n = static_cast<std::size_t>(staged.size());
+        if (stream && PA_STREAM_IS_GOOD(pa_stream_get_state(stream.get()))) {
+            const std::size_t readable = pa_stream_readable_size(stream.get());
+            if (readable != static_cast<std::size_t>(-1)) {
+                n += readable;
+            }
+        }
+        return n;
+    }
+
+    bool failed() const override { return streamFailed; }
+
+    // A monitor holds its data back for as long as its output may still rewrite it; waiting for
+    // that tail keeps the end of a recording.
+    void drain(int maxWaitMs) override {
+        const pa_usec_t now = pa_rtclock_now();
+        const pa_usec_t end = now + static_cast<pa_usec_t>(maxWaitMs) * PA_USEC_PER_MSEC;
+        const std::uint64_t expected = (now - started) * bytesPerSec / PA_USEC_PER_SEC;
+        std::uint64_t seen = taken + available();
+        pa_usec_t lastGrowth = now;
+        while (!streamFailed && seen < expected) {
+            const pa_usec_t t = pa_rtclock_now();
+            if (t >= end || t - lastGrowth >= kDrainIdleMs * PA_USEC_PER_MSEC) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const std::uint64_t nowSeen = taken + available();
+            if (nowSeen != seen) {
+                seen = nowSeen;
+                lastGrowth = pa_rtclock_now();
+            }
+        }
+    }
+};
+
+}  // namespace
+
+bool PulseClient::isConnected() const {
+    LoopLock lock(shared_->loop.get());
+    return shared_->contextGood();
+}
+
+bool PulseClient::listSourceDetails(std::vector<CaptureSourceInfo>* sources, QString* error) {
+    struct Listing {
+        pa_threaded_mainloop* loop;
+        std::vector<CaptureSourceInfo> found;
+        bool finished = false;
+        bool failed = false;
+    } listing{shared_->loop.get(), {}};
+    const auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* l = static_cast<Listing*>(self);
+        if (eol == 0) {
+            CaptureSourceInfo source;
+            source.index = info->index;
+            source.name = QString::fromUtf8(info->name);
+            source.description = QString::fromUtf8(info->description ? info->description : "");
+            source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+            for (std::uint32_t i = 0; i < info->n_ports; ++i) {
+                const pa_source_port_info* port = info->ports[i];
+                source.ports.push_back({QString::fromUtf8(port->name),
+                                        QString::fromUtf8(port->description ? port->description
+                                                                            : port->name),
+                                        portKind(port->type)});
+            }
+            if (info->active_port != nullptr) {
+                source.activePort = QString::fromUtf8(info->active_port->name);
+            }
+            source.channels = info->volume.channels;
+            source.volume = info->volume.channels > 0 ? info->volume.values[0] : 0;
+            l->found.push_back(std::move(source));
+            return;
+        }
+        l->failed = eol < 0;
+        l->finished = true;
+        signalLoop(l->loop);
+    };
+    LoopLock lock(shared_->loop.get());
+    if (!shared_->await(pa_context_get_source_info_list(shared_->context.get(), onSource, &listing),
+                        listing.finished, timeoutMs_, error)) {
+        return false;
+    }
+    if (listing.failed) {
+        *error = serverError(shared_->context.get());
+        return false;
+    }
+    std::sort(listing.found.begin(), listing.found.end(),
+              [](const CaptureSourceInfo& a, const CaptureSourceInfo& b) { return a.index < b.index; });
+    *sources = std::move(listing.found);
+    return true;
+}
+
+bool PulseClient::setSourcePort(const QString& source, const QString& port, QString* error) {
+    SuccessWait wait{shared_->loop.get()};
+    LoopLock lock(shared_->loop.get());
+    if (!shared_->await(pa_context_set_source_port_by_name(
+                            shared_->context.get(), source.toUtf8().constData(),
+                            port.toUtf8().constData(), &SuccessWait::onDone, &wait),
+                        wait.finished, timeoutMs_, error)) {
+        return false;
+    }
+    if (!wait.ok) {
+        *error = serverError(shared_->context.get());
+    }
+    return wait.ok;
+}
+
+bool PulseClient::setSourceVolume(const QString& source, int channels, std::uint32_t volume,
+                                  QString* error) {
+    pa_cvolume levels;
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) ||
+        pa_cvolume_set(&levels, static_cast<unsigned>(channels), volume) == nullptr) {
+        *error = QStringLiteral("The source has no channels to set.");
+        return false;
+    }
+    SuccessWait wait{shared_->loop.get()};
+    LoopLock lock(shared_->loop.get());
+    if (!shared_->await(pa_context_set_source_volume_by_name(shared_->context.get(),
+                                                             source.toUtf8().constData(), &levels,
+                                                             &SuccessWait::onDone, &wait),
+                        wait.finished, timeoutMs_, error)) {
+        return false;
+    }
+    if (!wait.ok) {
+        *error = serverError(shared_->context.get());
+    }
+    return wait.ok;
+}
+
+std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, int channels,
+                                                         int rate, std::function<void()> wake,
+                                                         QString* error) {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.rate = static_cast<uint32_t>(rate);
+    sampleFormat.channels = static_cast<uint8_t>(channels);
+    pa_channel_map map{};
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
+        !pa_sample_spec_valid(&sampleFormat) ||
+        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT) ==
+            nullptr) {
+        *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
+                     .arg(channels)
+                     .arg(rate);
+        return nullptr;
+    }
+    auto impl = std::make_unique<PulledStream>();
+    impl->shared = shared_;
+    impl->wake = std::move(wake);
+    LoopLock lock(shared_->loop.get());
+    pa_context* context = shared_->context.get();
+    if (!shared_->contextGood()) {
+        *error = QStringLiteral("The connection to the sound server was lost.");
+        return nullptr;
+    }
+    impl->stream.reset(pa_stream_new(context, "Recording", &sampleFormat, &map));
+    if (!impl->stream) {
+        *error = serverError(context);
+        return nullptr;
+    }
+    pa_stream* stream = impl->stream.get();
+    pa_stream_set_state_callback(stream, &PulledStream::onState, impl.get());
+    pa_stream_set_read_callback(stream, &PulledStream::onRead, impl.get());
+    pa_buffer_attr attr{};
+    // The largest buffer the server allows: a reader that falls behind finds its data waiting.
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(-1);
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize =
+        static_cast<uint32_t>(pa_usec_to_bytes(50 * PA_USEC_PER_MSEC, &sampleFormat));
+    const QByteArray sourceName = source.toUtf8();
+    // No latency adjustment, as for the other captures: it would delay a monitor's first data.
+    if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
+                                 &attr, PA_STREAM_NOFLAGS) < 0) {
+        *error = serverError(context);
+        return nullptr;
+    }
+    const bool answered = shared_->waitFor(timeoutMs_, [&] {
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared_->contextGood();
+    });
+    if (pa_stream_get_state(stream) != PA_STREAM_READY) {
+        *error = answered ? serverError(context)
+                          : QStringLiteral("The sound server did not start the recording in time.");
+        return nullptr;
+    }
+    impl->started = pa_rtclock_now();
+    impl->bytesPerSec = pa_bytes_per_second(&sampleFormat);
+    return impl;
 }
 
 int countCaptureSources(int timeoutMs) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/audio/capture_server.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -67,6 +69,17 @@ class PulseClient {
     // server holds captured data back.
     std::unique_ptr<CaptureStream> record(const QString& source, int channels, int rate,
                                           int latencyMs, CaptureConsumer consumer, QString* error);
+
+    // The capture sources with their ports, active port, channel count and volume.
+    bool listSourceDetails(std::vector<CaptureSourceInfo>* sources, QString* error);
+    bool setSourcePort(const QString& source, const QString& port, QString* error);
+    bool setSourceVolume(const QString& source, int channels, std::uint32_t volume,
+                         QString* error);
+    // A capture read at the caller's pace: what is not read waits in the server's buffer.
+    std::unique_ptr<PulledCapture> recordPulled(const QString& source, int channels, int rate,
+                                                std::function<void()> wake, QString* error);
+    // False once the connection to the server is lost.
+    bool isConnected() const;
 
   private:
     explicit PulseClient(std::shared_ptr<PulseShared> shared, int timeoutMs);

@@ -14,7 +14,8 @@ enum class RegStatus : int {
     Ok = 0,
     Failed = 1,
     FileNotFound = 2,
-    AccessDenied = 5,
+    AccessDenied = 5,  // the store's file exists but cannot be read: it is never written then
+    Busy = 170,        // another process held the store's lock for longer than a change may wait
     BadKey = 1010
 };
 
@@ -32,6 +33,8 @@ struct RegValue {
 // use "\" between parts; key and value names compare without regard to case. Every change is a
 // locked read-modify-write that replaces the file atomically, so two processes sharing the file
 // lose no update and a crash never leaves a truncated file. Reads see the file as it is now.
+// A file that exists but cannot be read reads as empty and is never written over; a file that
+// cannot be understood is copied aside first, and the next change starts from an empty store.
 class Registry {
   public:
     explicit Registry(QString filePath);
@@ -51,8 +54,16 @@ class Registry {
     std::optional<RegValue> queryValue(RegRoot root, const QString& subKey,
                                        const QString& name) const;
 
+    // Why the last change that did not succeed failed, in words for the user.
+    const QString& lastError() const { return lastError_; }
+
+    // How long a change waits for another process to finish its own; a holder keeps the lock
+    // for a few milliseconds.
+    static constexpr int kLockWaitMs = 2000;
+
   private:
     QString path_;
+    QString lastError_;
 };
 
 }  // namespace platform

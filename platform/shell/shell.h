@@ -29,19 +29,30 @@ class DesktopShell final : public Shell {
                       QString* error) override;
 };
 
+// What taking the single-instance lock found.
+enum class InstanceLock {
+    Acquired,       // this is the first instance (and now holds the lock)
+    HeldByAnother,  // a live process of this program holds the lock
+    Unavailable,    // the lock could not be taken for any other reason: nothing is known
+};
+
 // The previous-instance test for one user: holding the lock means being the first instance. The
 // lock lives in the user's runtime folder; the lock of an instance that crashed is recognised as
 // stale and taken over.
 class SingleInstance {
   public:
     explicit SingleInstance(const QString& name);
+    // The lock in another folder than the runtime folder.
+    SingleInstance(const QString& name, const QString& folder);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // True when no other live instance holds the lock (and this one now holds it).
-    bool acquire();
+    // Only a lock held by a live process is HeldByAnother; `reason` tells why the lock was
+    // Unavailable.
+    InstanceLock acquire(QString* reason = nullptr);
     static QString lockPath(const QString& name);
+    static QString runtimeFolder();
 
   private:
     std::unique_ptr<QLockFile> lock_;

@@ -3,18 +3,25 @@
 //   app_helper main <application folder> <instance name>
 //       Starts the program as Main does, with message boxes printed to stdout instead of shown.
 //       Prints "ready" once the main window is up and keeps running until killed.
-//   app_helper screenshot <application folder> <output.png> [settings|manage|about]
+//   app_helper screenshot <application folder> <output.png> [settings|manage|about|update|news]
 //       Opens the main window, optionally with a panel open, and saves what the screen shows of
-//       it (under an X server, the shaped window over the desktop).
+//       it (under an X server, the shaped window over the desktop). "update" runs the station
+//       update against the vendor host in ZORVITA_VENDOR_HOST (answering Yes) and shows the
+//       management list at its end; it rewrites the folder's Player.dll, so give it a copy.
+//       "news" switches headlines on, waits for the first one from the site in
+//       ZORVITA_VENDOR_HOST and slides it into view.
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
+#include "news/HeadlineTicker.h"
 #include "platform/mci/mci.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/message_box.h"
 #include "skins/picture_box.h"
+#include "stations/LiveUpdate.h"
+#include "stations/StationManager.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -35,8 +42,12 @@ class PrintedMessageBoxes final : public platform::MessageBoxes {
     platform::MsgAnswer show(const QString& text, int style, const QString& caption) override {
         std::printf("box %d %s\n%s\n", style, qPrintable(caption), qPrintable(text));
         std::fflush(stdout);
+        if (answerYes && (style & platform::MsgYesNo) == platform::MsgYesNo) {
+            return platform::MsgAnswer::Yes;
+        }
         return platform::MsgAnswer::Ok;
     }
+    bool answerYes = false;
 };
 
 // The helper records nothing: no capture device.
@@ -74,6 +85,8 @@ int runMain(const QString& appFolder, const QString& instanceName) {
     return QApplication::exec();
 }
 
+int grab(app::FrmFM& window, const QString& out);
+
 int screenshot(const QString& appFolder, const QString& out, const QString& panel) {
     PrintedMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
@@ -83,7 +96,21 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
     app::FrmFM window(boxes, settings, registry, shell, noRecording(mci), appFolder,
                       [] { std::_Exit(3); });
     window.move(40, 40);
+    if (panel == QLatin1String("news")) {
+        settings.SaveSetting(QStringLiteral("Zorvita"), QStringLiteral("News"),
+                             QStringLiteral("Show"), QStringLiteral("1"));
+    }
     window.Form_Load();
+    if (panel == QLatin1String("update")) {
+        boxes.answerYes = true;
+        window.PicSettings_Click();
+        window.stationManager().LblManageStations_Click();
+        window.liveUpdate().CmdLive_Click();
+        QListWidget* list = window.LstManageStations();
+        list->setCurrentRow(list->count() - 1);
+        list->scrollToBottom();
+        return grab(window, out);
+    }
     // The station model is filled by the station list; a few names stand in for it here.
     for (const char* name :
          {"Radio Meridian", "Coastline FM", "Night Owl Jazz", "Morning Ragas", "Metro Talk 24",
@@ -104,7 +131,21 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
         window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
+    } else if (panel == QLatin1String("news")) {
+        for (int i = 0; i < 400 && window.newsTicker().Headlines().isEmpty(); ++i) {
+            QApplication::processEvents();
+            QThread::msleep(25);
+        }
+        // The headline enters at the right edge and moves a twip a tick: run the ticks of
+        // about two minutes at once, so most of it is in view.
+        for (int i = 0; i < 380 * news::HeadlineTicker::kTwipsPerPixel; ++i) {
+            window.newsTicker().Tick();
+        }
     }
+    return grab(window, out);
+}
+
+int grab(app::FrmFM& window, const QString& out) {
     for (int i = 0; i < 20; ++i) {
         QApplication::processEvents();
         QThread::msleep(25);

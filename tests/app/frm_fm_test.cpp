@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -19,6 +20,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +60,19 @@ TEST_F(FrmFMTest, EmptyStoreStartsWithTheDefaultRateNewsOffAndTheBuiltInSkin) {
     EXPECT_FALSE(w->PicSettingsBox()->isVisible());
     EXPECT_FALSE(w->PicAboutMe()->isVisible());
     EXPECT_TRUE(w->PicMess()->isVisible());
+}
+
+TEST_F(FrmFMTest, UpdateFromWebAsksBeforeItDownloads) {
+    auto w = makeWindow();
+    w->Form_Load();
+    boxes.clear();
+    w->CmdLive()->click();  // the script answers No
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("This will download new radio stations that are available on "
+                             "Velmo's website.\r\nAre you sure you want to downlaod and update "
+                             "your stations list?"));
+    EXPECT_EQ(boxes.shown()[0].style, platform::MsgQuestion + platform::MsgYesNo);
 }
 
 TEST_F(FrmFMTest, WindowIsShapedFromTheBackgroundAndEveryButtonLiesInsideTheOutline) {
@@ -130,7 +146,7 @@ TEST_F(FrmFMTest, EachMissingRequiredFileIsNamedAndEndsTheProgram) {
         ASSERT_EQ(boxes.shown().size(), 1U);
         EXPECT_EQ(boxes.shown()[0].text, kMissingFileText.arg(appFolder() + file));
         EXPECT_EQ(boxes.shown()[0].style, platform::MsgExclamation);
-        EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+        EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
         EXPECT_EQ(endCalls, 1);
         // The window was shown before the check; nothing after it ran.
         EXPECT_TRUE(w->isVisible());
@@ -202,6 +218,33 @@ TEST_F(FrmFMTest, OkSavesTheChosenRateAndTheNextStartSelectsIt) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+// A settings file that cannot be read (here a FIFO in its place) is never written over; the
+// window says so, loads all the same, and OK says so once for all its settings.
+TEST_F(FrmFMTest, AStoreThatCannotBeReadIsReportedAndTheWindowStillLoads) {
+    const QString store = registry().filePath();
+    QDir().mkpath(QFileInfo(store).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(store).constData(), 0600), 0);
+    const QString notSaved =
+        QStringLiteral(
+            "The setting was not saved: the settings file cannot be read (it is not a "
+            "regular file). The file was left as it is:\r\n") +
+        store;
+    auto w = makeWindow();
+    w->Form_Load();
+    ASSERT_EQ(boxes.shown().size(), 1U);
+    EXPECT_EQ(boxes.shown()[0].text, notSaved);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_GT(w->LstStations()->count(), 0);
+    EXPECT_EQ(w->RecordSampleRate(), QStringLiteral("48000"));
+
+    w->PicSettings_Click();
+    w->PicOK_Click();
+    ASSERT_EQ(boxes.shown().size(), 2U);
+    EXPECT_EQ(boxes.shown()[1].text, notSaved);
+    EXPECT_FALSE(QFileInfo(store).isFile());
+}
+
 TEST_F(FrmFMTest, SettingsButtonTogglesThePanelWithoutSaving) {
     auto w = makeWindow();
     w->Form_Load();
@@ -222,7 +265,7 @@ TEST_F(FrmFMTest, StoredRateIndexOutsideTheGridIsReportedAndTheWindowOtherwiseRe
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Control array element '9' doesn't exist"));
     EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
-    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
     EXPECT_EQ(endCalls, 0);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->RecordRateIndex(), 9);

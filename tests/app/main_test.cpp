@@ -9,6 +9,7 @@
 #include "platform/ui/report_error.h"
 #include "tests/app/app_folder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -90,7 +91,7 @@ TEST_F(MainTest, HelpWindowStaysHiddenOnlyWhenTurnedOff) {
 }
 
 TEST_F(MainTest, PresetsThePlayerPreferencesOverWhatWasThere) {
-    const QString key = app::kPlayerPreferencesKey;
+    const QString key = QStringLiteral("Software\\Microsoft\\MediaPlayer\\Preferences");
     int disposition = 0;
     ASSERT_EQ(registry().createKey(platform::RegRoot::CurrentUser, key, &disposition),
               platform::RegStatus::Ok);
@@ -118,7 +119,7 @@ TEST_F(MainTest, PresetsThePlayerPreferencesOverWhatWasThere) {
 TEST_F(MainTest, SecondInstanceInTheSameProcessIsRefusedWithTheMessage) {
     const QString name = uniqueName();
     platform::SingleInstance first(name);
-    ASSERT_TRUE(first.acquire());
+    ASSERT_EQ(first.acquire(), platform::InstanceLock::Acquired);
     platform::SingleInstance second(name);
     app::MainServices s = services(second);
     const app::MainResult result = app::Main(s);
@@ -126,7 +127,7 @@ TEST_F(MainTest, SecondInstanceInTheSameProcessIsRefusedWithTheMessage) {
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].text, kSecondInstanceText);
     EXPECT_EQ(boxes.shown()[0].style, platform::MsgInformation);
-    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
     EXPECT_EQ(helpShown, 0);
 }
 
@@ -145,9 +146,14 @@ TEST_F(MainTest, PlayerThatCannotBeCreatedGetsItsOwnMessageAndEndsTheProgram) {
     EXPECT_EQ(boxes.shown()[0].caption,
               QStringLiteral("Windows Media Player version 9 or above not found !"));
     EXPECT_EQ(boxes.shown()[0].style, platform::MsgCritical);
-    EXPECT_TRUE(boxes.shown()[0].text.startsWith(
-        QStringLiteral("Windows Media Player version 9 or above was not found on your machine.")));
-    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("\r\n\r\nDownload Link :\r\n")));
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("The mpv playback library (libmpv) was not found on your machine or "
+                             "could not be started. This application needs the mpv playback "
+                             "library on your machine. Please install it and then run this "
+                             "application.\r\n\r\n"
+                             "Note : The mpv playback library is free. On Debian it is in the "
+                             "package libmpv2: sudo apt-get install libmpv2\r\n\r\n"
+                             "Download Link :\r\nhttps://mpv.io/installation/"));
 }
 
 TEST_F(MainTest, OtherFailuresWhileCreatingTheWindowGetTheStandardReport) {
@@ -159,7 +165,7 @@ TEST_F(MainTest, OtherFailuresWhileCreatingTheWindowGetTheStandardReport) {
     app::Main(s);
     ASSERT_EQ(boxes.shown().size(), 1U);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Out of memory"));
-    EXPECT_EQ(boxes.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
     EXPECT_EQ(endCalls, 0);
     EXPECT_EQ(helpShown, 0);
 }
@@ -228,6 +234,31 @@ TEST_F(TwoProcesses, SecondInstanceShowsTheMessageAndLeavesTheFirstRunning) {
 
     first.kill();
     first.waitForFinished(30000);
+}
+
+// A lock file that is not another instance's (here a folder in its place) must not keep the
+// program from starting.
+TEST_F(TwoProcesses, ALockThatCannotBeTakenStartsTheProgramWithANote) {
+    const QString name = uniqueName();
+    const QString lock = runtime_.path() + QLatin1Char('/') + name + QStringLiteral(".lock");
+    ASSERT_TRUE(QDir().mkdir(lock));
+    QProcess program;
+    program.setProcessEnvironment(environment());
+    program.start(QStringLiteral(HELPER), {QStringLiteral("main"), appFolder(), name});
+    ASSERT_TRUE(program.waitForStarted(30000));
+    QByteArray out;
+    while (!out.contains("ready\n") && program.waitForReadyRead(30000)) {
+        out += program.readAllStandardOutput();
+    }
+    EXPECT_TRUE(out.contains("ready\n")) << out.constData();
+    EXPECT_FALSE(out.contains("box 64")) << out.constData();
+    program.kill();
+    program.waitForFinished(30000);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(err.contains(
+        QStringLiteral("Zorvita: could not check for another running instance (the lock file ") +
+        lock + QStringLiteral(" cannot be read); starting anyway.\n")))
+        << qPrintable(err);
 }
 
 TEST_F(TwoProcesses, MissingRequiredFileEndsTheProgramRightAfterItsWarning) {

@@ -187,10 +187,10 @@ TEST_F(RecordEndToEnd, AFailedConversionSaysSoAndKeepsTheRecording) {
         recordThen([&] { QTest::mouseClick(window_->PicRecordStop(), Qt::LeftButton); });
     const QString wav = base + QStringLiteral(".tmp");
     EXPECT_FALSE(QFile::exists(base + QStringLiteral(".mp3")));
-    ASSERT_FALSE(boxes.shown().empty());
+    ASSERT_EQ(boxes.shown().size(), 1u);
     const auto& last = boxes.shown().back();
     EXPECT_EQ(last.icon(), platform::MsgCritical);
-    EXPECT_EQ(last.caption, platform::kAppTitle);
+    EXPECT_EQ(last.caption, QStringLiteral("Velmo's Online Radio"));
     EXPECT_TRUE(last.text.endsWith(QStringLiteral("\r\n") + wav)) << qPrintable(last.text);
     EXPECT_TRUE(shell.opened.isEmpty());
     EXPECT_EQ(window_->LblMessage()->text(), kCredit);

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -240,9 +242,100 @@ TEST_F(ConvertFileTest, WithoutTheEncoderLibraryNothingIsWritten) {
     const QString wav = path(QStringLiteral("rec.wav"));
     ASSERT_TRUE(makeTone(wav, soxArgs("-e signed-integer -b 16"), 44100, 2, 0.5));
     QByteArray output;
-    EXPECT_EQ(runHelper(program, {wav}, 30000, &output), converter::kEncodeFailed);
-    EXPECT_FALSE(output.isEmpty());
+    EXPECT_EQ(runHelper(program, {wav}, 30000, &output), 7);
+    EXPECT_TRUE(output.startsWith("No MP3 encoder: Lame engine not initialised")) << output.data();
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("rec.mp3"))));
+}
+
+QByteArray contents(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A WAVE file named like its own MP3 used to be truncated by the output and then deleted.
+TEST_F(ConvertFileTest, AnInputThatWouldBeItsOwnOutputIsRefusedAndLeftAlone) {
+    const QString named = path(QStringLiteral("tone.mp3"));
+    ASSERT_TRUE(makeTone(named, soxArgs("-t wav -e signed-integer -b 16"), 44100, 2, 0.5));
+    const QByteArray before = contents(named);
+    QByteArray output;
+    EXPECT_EQ(runHelper(kConverter, {named}, 30000, &output), 8);
+    EXPECT_EQ(output, QByteArray("Not converted: the MP3 file would be written over the input " +
+                                 named.toUtf8() +
+                                 " itself. Give the recording a name that does not end in "
+                                 "\".mp3\".\n"));
+    EXPECT_EQ(contents(named), before);
+
+    // Another name of the same file is the same file.
+    const QString wav = path(QStringLiteral("linked.wav"));
+    const QString mp3 = path(QStringLiteral("linked.mp3"));
+    ASSERT_TRUE(makeTone(wav, soxArgs("-e signed-integer -b 16"), 44100, 2, 0.5));
+    ASSERT_EQ(::link(QFile::encodeName(wav).constData(), QFile::encodeName(mp3).constData()), 0);
+    const QByteArray linked = contents(wav);
+    EXPECT_EQ(runHelper(kConverter, {wav}), 8);
+    EXPECT_EQ(contents(wav), linked);
+    EXPECT_EQ(contents(mp3), linked);
+}
+
+TEST_F(ConvertFileTest, SoundNoDecoderKnowsIsItsOwnFailure) {
+    QByteArray fmt;
+    putLe(fmt, 0x3A7C, 2);  // a format tag no codec has
+    putLe(fmt, 2, 2);
+    putLe(fmt, 44100, 4);
+    putLe(fmt, 44100 * 4, 4);
+    putLe(fmt, 4, 2);
+    putLe(fmt, 16, 2);
+    QByteArray file("RIFF");
+    putLe(file, static_cast<quint32>(4 + 8 + fmt.size() + 8 + 4000), 4);
+    file.append("WAVEfmt ");
+    putLe(file, static_cast<quint32>(fmt.size()), 4);
+    file.append(fmt);
+    file.append("data");
+    putLe(file, 4000, 4);
+    file.append(QByteArray(4000, '\x11'));
+    const QString wav = path(QStringLiteral("odd.wav"));
+    QFile f(wav);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    QByteArray output;
+    EXPECT_EQ(runHelper(kConverter, {wav}, 30000, &output), 5);
+    EXPECT_EQ(output, "The file holds sound in a form no decoder here knows\n");
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("odd.mp3"))));
+    EXPECT_EQ(contents(wav), file);
+}
+
+// Runs the converter with a file size limit of `blocks` blocks, as on a nearly full disk.
+int runWithSizeLimit(const QString& wav, int blocks, QByteArray* output) {
+    return runHelper(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$1\"").arg(blocks),
+                      kConverter, wav},
+                     60000, output);
+}
+
+TEST_F(ConvertFileTest, AnMp3ThatCannotBeWrittenIsItsOwnFailure) {
+    // Both ways through the converter: PCM read as it stands, and ADPCM decoded on the way.
+    for (const char* format : {"-e signed-integer -b 16", "-e ima-adpcm"}) {
+        SCOPED_TRACE(format);
+        const QString wav = path(QStringLiteral("rec.wav"));
+        const QString mp3 = path(QStringLiteral("rec.mp3"));
+        ASSERT_TRUE(makeTone(wav, soxArgs(format), 44100, 2, 2.0));
+        const QByteArray before = contents(wav);
+        QByteArray output;
+        EXPECT_EQ(runWithSizeLimit(wav, 8, &output), 6);
+        EXPECT_TRUE(output.startsWith(
+            QByteArray("Cannot write " + mp3.toUtf8() + ": Failed to write buffer to file")))
+            << output.constData();
+        EXPECT_FALSE(QFile::exists(mp3));
+        EXPECT_EQ(contents(wav), before);
+    }
+
+    const QString wav = path(QStringLiteral("blocked.wav"));
+    ASSERT_TRUE(makeTone(wav, soxArgs("-e signed-integer -b 16"), 44100, 2, 0.5));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("blocked.mp3"))));
+    QByteArray output;
+    EXPECT_EQ(runHelper(kConverter, {wav}, 30000, &output), 6);
+    EXPECT_TRUE(output.contains(": Unable to open file for writing")) << output.constData();
 }
 
 }  // namespace

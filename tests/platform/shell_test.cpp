@@ -1,5 +1,6 @@
 #include "platform/shell/shell.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -29,13 +30,13 @@ TEST(SingleInstance, SecondProcessIsRefusedWhileTheFirstRunsAndAcceptedAfterItCr
 
     EXPECT_EQ(tryLock(name), 1);
     platform::SingleInstance here(name);
-    EXPECT_FALSE(here.acquire());
+    EXPECT_EQ(here.acquire(), platform::InstanceLock::HeldByAnother);
 
     // A crash leaves the lock file behind; it must not block the next start.
     ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
     holder.waitForFinished();
     EXPECT_TRUE(QFile::exists(platform::SingleInstance::lockPath(name)));
-    EXPECT_TRUE(here.acquire());
+    EXPECT_EQ(here.acquire(), platform::InstanceLock::Acquired);
     EXPECT_EQ(tryLock(name), 1);
 }
 
@@ -43,9 +44,38 @@ TEST(SingleInstance, ReleasedWhenTheHolderEnds) {
     const QString name = uniqueName();
     {
         platform::SingleInstance first(name);
-        ASSERT_TRUE(first.acquire());
+        ASSERT_EQ(first.acquire(), platform::InstanceLock::Acquired);
     }
     EXPECT_EQ(tryLock(name), 0);
+}
+
+// Only a live holder means another instance: a lock that cannot be made or read says nothing.
+TEST(SingleInstance, ALockThatCannotBeTakenIsUnavailableNotAnotherInstance) {
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    QString reason;
+
+    ASSERT_TRUE(QDir().mkdir(folder + QStringLiteral("/InFolder.lock")));
+    platform::SingleInstance folderInPlace(QStringLiteral("InFolder"), folder);
+    EXPECT_EQ(folderInPlace.acquire(&reason), platform::InstanceLock::Unavailable);
+    EXPECT_EQ(reason, QStringLiteral("the lock file ") + folder +
+                          QStringLiteral("/InFolder.lock cannot be read"));
+
+    QFile empty(folder + QStringLiteral("/Empty.lock"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    platform::SingleInstance emptyLock(QStringLiteral("Empty"), folder);
+    EXPECT_EQ(emptyLock.acquire(), platform::InstanceLock::Unavailable);
+
+    // No runtime folder: its place is taken by a file.
+    const QString noFolder = folder + QStringLiteral("/not-a-folder");
+    QFile file(noFolder);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    platform::SingleInstance nowhere(QStringLiteral("Zorvita"), noFolder);
+    EXPECT_EQ(nowhere.acquire(&reason), platform::InstanceLock::Unavailable);
+    EXPECT_EQ(reason, QStringLiteral("the lock file ") + noFolder +
+                          QStringLiteral("/Zorvita.lock cannot be created"));
 }
 
 TEST(DesktopShell, StartingAMissingProgramFailsWithAReason) {

@@ -10,6 +10,17 @@
 
 namespace testing_support {
 
+// The message of a station that cannot be played, as the user reads it.
+inline const QString kStationUnavailableText = QStringLiteral(
+    "Sorry this station is not available at the moment. It could be because of any of the below "
+    "given reasons\r\n"
+    "1) You are not connected to the internet.\r\n"
+    "2) You are behind an internet firewall which prevents listening to internet radio.\r\n"
+    "3) Radio Server is down for maintenance or has shut down or does not play at this hour.\r\n"
+    "\r\n"
+    "Please try listening to it some other time or if you wish, you can remove this station from "
+    "the list.");
+
 // The window's station list: items with their addresses, the selection and the counter label.
 class FakeStations final : public playback::StationList {
   public:

@@ -66,9 +66,9 @@ class PlaybackIntegrationTest : public TempFolderTest {
         return QTest::qWaitFor([&] { return wm_->playState() == state; }, 20000);
     }
     int messages() const {
-        return static_cast<int>(
-            std::count_if(boxes_.shown().begin(), boxes_.shown().end(),
-                          [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
+        return static_cast<int>(std::count_if(
+            boxes_.shown().begin(), boxes_.shown().end(),
+            [](const auto& b) { return b.text == testing_support::kStationUnavailableText; }));
     }
     void playStation(int index) {
         stations_.selected = index;

@@ -71,9 +71,9 @@ class PlaybackTest : public TempFolderTest {
                                      QString::fromUtf8(key));
     }
     int unavailableMessages() const {
-        return static_cast<int>(
-            std::count_if(boxes_.shown().begin(), boxes_.shown().end(),
-                          [](const auto& b) { return b.text == Playback::kUnavailableMessage; }));
+        return static_cast<int>(std::count_if(
+            boxes_.shown().begin(), boxes_.shown().end(),
+            [](const auto& b) { return b.text == testing_support::kStationUnavailableText; }));
     }
 
     FakePlayer wm_;

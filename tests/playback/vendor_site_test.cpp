@@ -1,6 +1,8 @@
 #include "tools/vendor-site/vendor_site.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,9 +65,36 @@ TEST_F(VendorSiteTest, AnswersNotFoundAndNeverLeavesItsFolder) {
     EXPECT_TRUE(exchange("GET /../etc/passwd HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
     EXPECT_TRUE(
         exchange("GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
-    EXPECT_TRUE(exchange("GET / HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
     EXPECT_TRUE(exchange("NONSENSE\r\n\r\n").startsWith("HTTP/1.0 400 "));
     EXPECT_TRUE(exchange("POST /list.pls HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 405 "));
+}
+
+// The About panel links to the site's root: a folder is answered with its index page.
+TEST_F(VendorSiteTest, AnswersAFolderWithItsIndexPage) {
+    const auto write = [this](const QString& name, const QByteArray& text) {
+        QDir(root_.path()).mkpath(QFileInfo(root_.filePath(name)).path());
+        QFile f(root_.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write(QStringLiteral("index.htm"), "<p>home</p>\n");
+    write(QStringLiteral("FM/index.html"), "<p>fm</p>\n");
+    QDir(root_.path()).mkpath(QStringLiteral("empty"));
+
+    const QByteArray root = exchange("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_TRUE(root.startsWith("HTTP/1.0 200 OK\r\n")) << root.constData();
+    EXPECT_TRUE(root.contains("Content-Type: text/html\r\n"));
+    EXPECT_TRUE(root.endsWith("\r\n\r\n<p>home</p>\n"));
+
+    const QByteArray folder = exchange("GET /FM/ HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(folder.startsWith("HTTP/1.1 200 OK\r\n"));
+    EXPECT_TRUE(folder.endsWith("\r\n\r\n<p>fm</p>\n"));
+
+    const QByteArray bare = exchange("GET /FM?x=1 HTTP/1.1\r\n\r\n");
+    EXPECT_TRUE(bare.startsWith("HTTP/1.1 301 Moved Permanently\r\n")) << bare.constData();
+    EXPECT_TRUE(bare.contains("Location: /FM/\r\n"));
+
+    EXPECT_TRUE(exchange("GET /empty/ HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
 }
 
 TEST_F(VendorSiteTest, StreamsMp3FramesWithoutEverEndingTheResponse) {

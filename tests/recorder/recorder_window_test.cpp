@@ -69,7 +69,8 @@ TEST_F(RecorderWithServerTest, RecordsTwoSecondsOfTheToneIntoAnMp3) {
     EXPECT_EQ(window.cboSamplerate()->count(), 8);
     EXPECT_EQ(window.cboSamplerate()->currentText(), QStringLiteral("44100"));
     EXPECT_EQ(window.txtFile()->text(), app_ + QStringLiteral("/Recorded_081226150405.mp3"));
-    EXPECT_EQ(window.LblStatus()->text(), recorder::kIdleStatus);
+    EXPECT_EQ(window.LblStatus()->text(),
+              QStringLiteral("File Size: 0 Bytes          Length: 0:00"));
     EXPECT_EQ(window.cboDev()->palette().color(QPalette::Base), QColor(103, 80, 56))
         << "no skin: the built-in colours";
     EXPECT_EQ(window.cboDev()->palette().color(QPalette::Text), QColor(222, 206, 140));
@@ -115,7 +116,8 @@ TEST_F(RecorderWithServerTest, RecordsTwoSecondsOfTheToneIntoAnMp3) {
         ASSERT_TRUE(saved.wait(60000));
     }
     EXPECT_TRUE(window.cmdDo()->isEnabled());
-    EXPECT_EQ(window.LblStatus()->text(), recorder::kIdleStatus);
+    EXPECT_EQ(window.LblStatus()->text(),
+              QStringLiteral("File Size: 0 Bytes          Length: 0:00"));
     ASSERT_EQ(boxes_.shown().size(), 1u);
     EXPECT_EQ(
         boxes_.shown()[0].text,

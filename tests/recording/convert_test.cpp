@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,8 @@
 using namespace testing_support;
 
 namespace {
+
+constexpr qsizetype kFakeFrameBytes = 104;
 
 class RecordingLabel final : public StatusLabel {
   public:
@@ -63,26 +67,33 @@ class ConvertWithFakeTest : public TempFolderTest {
         return file;
     }
 
-    // The sample counts of the blocks in the log, and whether it ended with the flush.
+    // The sample counts of the blocks in the log (one fake frame each), and whether it ended
+    // with the flush.
     std::vector<std::uint32_t> blocks(bool* flushed = nullptr) {
-        QByteArray log = readFile(mp3);
+        const QByteArray log = readFile(mp3);
+        std::vector<std::uint32_t> out;
+        bool ended = false;
+        for (qsizetype at = 0; at + kFakeFrameBytes <= log.size(); at += kFakeFrameBytes) {
+            ended = log.mid(at + 4, 4) == "END!";
+            if (!ended) {
+                std::uint32_t samples = 0;
+                std::memcpy(&samples, log.constData() + at + 4, 4);
+                out.push_back(samples);
+            }
+        }
+        EXPECT_EQ(log.size() % kFakeFrameBytes, 0);
         if (flushed != nullptr) {
-            *flushed = log.endsWith("END!");
-        }
-        if (log.endsWith("END!")) {
-            log.chop(4);
-        }
-        std::vector<std::uint32_t> out(static_cast<std::size_t>(log.size() / 4));
-        if (!out.empty()) {
-            std::memcpy(out.data(), log.constData(), out.size() * 4);
+            *flushed = ended;
         }
         return out;
     }
 
-    std::unique_ptr<cLameEncoder> encoder(
-        const QString& appFolder = QStringLiteral(ZORVITA_FAKE_APP_DIR)) {
-        auto e = std::make_unique<cLameEncoder>(appFolder, QStringLiteral("44100"), boxes, label);
+    // Sequential unless told otherwise, so that every block's progress can be followed.
+    std::unique_ptr<cLameEncoder> encoder(int segments = 1) {
+        auto e = std::make_unique<cLameEncoder>(QStringLiteral(ZORVITA_FAKE_APP_DIR),
+                                                QStringLiteral("44100"), boxes, label);
         e->setMP3File(mp3);
+        e->setMaxSegments(segments);
         return e;
     }
 
@@ -192,7 +203,7 @@ TEST_F(ConvertWithFakeTest, LibraryResultsAreShownAndTheConversionGoesOn) {
     for (const auto& box : boxes.shown()) {
         EXPECT_EQ(box.text, QStringLiteral("Buffer is too small"));
         EXPECT_EQ(box.icon(), platform::MsgCritical);
-        EXPECT_EQ(box.caption, platform::kAppTitle);
+        EXPECT_EQ(box.caption, QStringLiteral("Velmo's Online Radio"));
     }
 }
 
@@ -265,6 +276,126 @@ TEST_F(ConvertWithFakeTest, TheWavIsRemovedOnlyAfterSuccessAndWhenAsked) {
     EXPECT_EQ(remove.CreateWAVtoMP3(file, mp3, true), QString());
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(blocks().size(), 1u);
+}
+
+// The stand-in library's counters, read from the very library the driver loads.
+struct FakeCounters {
+    using Count = std::uint32_t (*)();
+    FakeCounters() {
+        handle = dlopen(ZORVITA_FAKE_APP_DIR "/Zorvita.dll", RTLD_NOW | RTLD_LOCAL);
+        openStreams = reinterpret_cast<Count>(dlsym(handle, "fakeOpenStreams"));
+        encodedBlocks = reinterpret_cast<Count>(dlsym(handle, "fakeEncodedBlocks"));
+    }
+    ~FakeCounters() { dlclose(handle); }
+    void* handle = nullptr;
+    Count openStreams = nullptr;
+    Count encodedBlocks = nullptr;
+};
+
+// 600 blocks and a partial one: long enough for eight segments.
+constexpr std::int64_t kLongFrames = 600 * 1152 + 700;
+
+TEST_F(ConvertWithFakeTest, SegmentsJoinIntoExactlyTheSequentialLog) {
+    const FakeCounters fake;
+    const QString file = wav(kLongFrames);
+    auto sequential = encoder(1);
+    sequential->setWavFile(file);
+    ASSERT_EQ(sequential->Encode(), QString());
+    const QByteArray expected = readFile(mp3);
+    ASSERT_EQ(expected.size(), 602 * kFakeFrameBytes);
+
+    for (int segments : {2, 8}) {
+        SCOPED_TRACE(segments);
+        label.captions.clear();
+        auto e = encoder(segments);
+        e->setWavFile(file);
+        std::vector<std::int64_t> done;
+        e->Progress = [&](std::int64_t samples, std::int64_t total, bool&) {
+            EXPECT_EQ(total, kLongFrames * 2);
+            done.push_back(samples);
+        };
+        const std::uint32_t before = fake.encodedBlocks();
+        EXPECT_EQ(e->Encode(), QString());
+        // Each segment after the first encodes 4 blocks of pre-roll and 2 of post-roll besides
+        // its own, and keeps only its own frames.
+        EXPECT_EQ(fake.encodedBlocks() - before, 601u + (segments - 1) * 6u);
+        EXPECT_EQ(readFile(mp3), expected);
+        EXPECT_EQ(fake.openStreams(), 0u);
+        EXPECT_TRUE(boxes.shown().empty());
+
+        ASSERT_FALSE(done.empty());
+        EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+        EXPECT_EQ(done.back(), kLongFrames * 2);
+        const std::vector<int> p = label.percents();
+        ASSERT_GE(p.size(), 4u);
+        EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+        EXPECT_GE(p.front(), 20);
+        EXPECT_EQ(std::vector<int>(p.end() - 4, p.end()), (std::vector<int>{90, 95, 98, 100}));
+    }
+}
+
+TEST_F(ConvertWithFakeTest, AWavShorterThanTwoSegmentsStaysSequential) {
+    const FakeCounters fake;
+    auto e = encoder(8);
+    e->setWavFile(wav(127 * 1152));
+    const std::uint32_t before = fake.encodedBlocks();
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(fake.encodedBlocks() - before, 127u);
+    EXPECT_EQ(label.percents().size(), 127u + 3u);
+}
+
+TEST_F(ConvertWithFakeTest, AFailingSegmentStopsTheOthersAndLeavesNoFile) {
+    const FakeCounters fake;
+    const ScopedEnv failing("ZV_FAKE_FAIL_STREAM", "2");
+    // The others take a while, so that they are still at work when the second one fails.
+    const ScopedEnv slow("ZV_FAKE_DELAY_US", "3000");
+    auto e = encoder(4);
+    e->setWavFile(wav(kLongFrames));
+    const std::uint32_t before = fake.encodedBlocks();
+    EXPECT_EQ(e->Encode(), QStringLiteral("lameConvert"));
+    EXPECT_TRUE(e->EngineOpened());
+    EXPECT_LT(fake.encodedBlocks() - before, 601u);
+    EXPECT_EQ(fake.openStreams(), 0u);
+    EXPECT_FALSE(QFileInfo::exists(mp3));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Invalid Format Parameters"));
+    for (int percent : label.percents()) {
+        EXPECT_LT(percent, 95);
+    }
+}
+
+TEST_F(ConvertWithFakeTest, CancelStopsEverySegmentAndRemovesTheMp3) {
+    const FakeCounters fake;
+    // Slow enough for progress to come block by block.
+    const ScopedEnv slow("ZV_FAKE_DELAY_US", "1000");
+    auto e = encoder(2);
+    e->setWavFile(wav(kLongFrames));
+    int calls = 0;
+    e->Progress = [&](std::int64_t, std::int64_t, bool& cancel) { cancel = ++calls == 3; };
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(calls, 3);
+    EXPECT_FALSE(QFileInfo::exists(mp3));
+    EXPECT_EQ(fake.openStreams(), 0u);
+    const std::vector<int> p = label.percents();
+    EXPECT_EQ(std::vector<int>(p.end() - 3, p.end()), (std::vector<int>{95, 98, 100}));
+}
+
+TEST_F(ConvertWithFakeTest, ALibraryShortOfStreamsGetsFewerSegments) {
+    const FakeCounters fake;
+    const QString file = wav(kLongFrames);
+    auto sequential = encoder(1);
+    sequential->setWavFile(file);
+    ASSERT_EQ(sequential->Encode(), QString());
+    const QByteArray expected = readFile(mp3);
+
+    const ScopedEnv streams("ZV_FAKE_STREAMS", "3");
+    auto e = encoder(8);
+    e->setWavFile(file);
+    const std::uint32_t before = fake.encodedBlocks();
+    EXPECT_EQ(e->Encode(), QString());
+    EXPECT_EQ(fake.encodedBlocks() - before, 601u + 2u * 6u);
+    EXPECT_EQ(readFile(mp3), expected);
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST(ShowSavingProgressTest, CaptionThenRepaint) {

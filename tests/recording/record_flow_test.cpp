@@ -29,6 +29,9 @@ class FakeRecorderMci final : public platform::Mci {
         }
         QStringList words;
         platform::splitMciCommand(command, &words);
+        if (words.value(0) == QLatin1String("save") && failSave) {
+            return 286;
+        }
         if (words.value(0) == QLatin1String("save") && !keptOnFailedSave.isEmpty()) {
             writeFile(keptOnFailedSave,
                       waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
@@ -52,6 +55,7 @@ class FakeRecorderMci final : public platform::Mci {
     }
     QString mciGetErrorString(unsigned long) const override { return QStringLiteral("error"); }
     QStringList sent;
+    bool failSave = false;
     // When set, "save" fails and keeps the sound in this file, as the device does.
     QString keptOnFailedSave;
 };
@@ -71,7 +75,7 @@ class FakeView final : public RecordView {
     void showRecordButton(bool record) override { recordShown = record; }
     bool selectedRate(int* index, QString* caption) const override {
         *index = 6;
-        *caption = QStringLiteral("44100");
+        *caption = rate;
         return true;
     }
     void setTag(const QString& t) override { tag = t; }
@@ -80,6 +84,7 @@ class FakeView final : public RecordView {
     bool headlines = true;
     bool recordShown = true;
     QString tag;
+    QString rate = QStringLiteral("44100");
 };
 
 class RecordingShell final : public platform::Shell {
@@ -203,20 +208,61 @@ TEST_F(RecordFlowTest, RecordThenStopMakesTheMp3AndOffersIt) {
     EXPECT_TRUE(view.tag.isEmpty());
 }
 
-// A failed conversion used to say nothing and leave the saving caption up.
-TEST_F(RecordFlowTest, AFailedConversionSaysSoAndKeepsTheWav) {
+// A failed conversion shows one message: what failed and where the recording is kept.
+TEST_F(RecordFlowTest, AFailedConversionSaysOnceWhatFailedAndWhereTheRecordingIs) {
     recordAndStop();  // no encoder library in the folder
     const QString wav = appFolder + QStringLiteral("/Recorded_070326143005.tmp");
     EXPECT_TRUE(QFile::exists(wav));
-    ASSERT_FALSE(boxes.shown().empty());
-    const auto& last = boxes.shown().back();
-    EXPECT_EQ(last.style, 16);
-    EXPECT_EQ(last.caption, QStringLiteral("Velmo's Online Radio"));
-    EXPECT_TRUE(last.text.endsWith(QStringLiteral("\r\n") + wav)) << qPrintable(last.text);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, 16);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("The recording could not be turned into an MP3 file.\r\n"
+                             "The MP3 encoder library was not found:\r\n") +
+                  appFolder +
+                  QStringLiteral("/Zorvita.dll\r\n\r\nThe recording is kept as a WAV file:\r\n") +
+                  wav);
     EXPECT_EQ(label.caption, QStringLiteral("DEVELOPED BY :- VELMO TARSK"));
     EXPECT_TRUE(view.headlines);
     EXPECT_TRUE(shell.opened.isEmpty());
     EXPECT_TRUE(view.tag.isEmpty());
+}
+
+// The encoder's own result replaces its general "not initialised" box inside the one message.
+TEST_F(RecordFlowTest, AnEncoderThatRefusesTheRateIsNamedInTheOneMessage) {
+    withEncoderLibrary();
+    view.rate = QStringLiteral("1000");
+    recordAndStop();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("The recording could not be turned into an MP3 file.\r\n"
+                             "The MP3 encoder could not start (Invalid Format Parameters).\r\n"
+                             "\r\nThe recording is kept as a WAV file:\r\n") +
+                  appFolder + QStringLiteral("/Recorded_070326143005.tmp"));
+}
+
+// A save that failed was reported by the recorder; no second box about a file that is not there.
+TEST_F(RecordFlowTest, AFailedSaveIsNotFollowedByAConversionMessage) {
+    withEncoderLibrary();
+    mci.failSave = true;
+    recordAndStop();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].caption, QStringLiteral("Error (save)"));
+}
+
+TEST(ConversionFailureText, NamesTheFileThatCouldNotBeWritten) {
+    EXPECT_EQ(RecordFlow::conversionFailure(QStringLiteral("Failed to write buffer to file"), {},
+                                            QStringLiteral("/a/R.tmp"), QStringLiteral("/a/R.mp3"),
+                                            QStringLiteral("/a")),
+              QStringLiteral("The recording could not be turned into an MP3 file.\r\n"
+                             "The MP3 file could not be written (the disk may be full):\r\n"
+                             "/a/R.mp3\r\n\r\nThe recording is kept as a WAV file:\r\n"
+                             "/a/R.tmp"));
+    EXPECT_EQ(RecordFlow::conversionFailure(QStringLiteral("Not a Wave file."), {},
+                                            QStringLiteral("/a/R.tmp"), QStringLiteral("/a/R.mp3"),
+                                            QStringLiteral("/a"))
+                  .section(QStringLiteral("\r\n"), 1, 1),
+              QStringLiteral("The recording is damaged: it is not a complete WAV file."));
 }
 
 TEST_F(RecordFlowTest, AFailedSaveNamesTheKeptFileOnceAndConvertsNothing) {

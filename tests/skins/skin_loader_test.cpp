@@ -100,7 +100,7 @@ TEST_F(SkinLoaderTest, SkinWithoutItsSettingsFileFallsBackToTheBuiltInSkin) {
                              "folder is present at the specified location.\r\n\r\n") +
                   app_ + QStringLiteral("/Skins/Broken"));
     EXPECT_EQ(boxes_.shown()[0].style, platform::MsgCritical);
-    EXPECT_EQ(boxes_.shown()[0].caption, platform::kAppTitle);
+    EXPECT_EQ(boxes_.shown()[0].caption, QStringLiteral("Velmo's Online Radio"));
     EXPECT_EQ(setting("Current"), QStringLiteral("Spider Man"));
     EXPECT_EQ(setting("BackColor"), QString());
     EXPECT_EQ(loader.CurrentSkinName(), QStringLiteral("Broken"));

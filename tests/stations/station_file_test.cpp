@@ -97,6 +97,17 @@ TEST(StationFile, AFailedWriteKeepsTheOldFileIntact) {
         const testing_support::FileSizeLimit limit(64 * 1024);
         EXPECT_THROW(WriteStationFile(path, names, urls), platform::Error);
     }
+    // A small file fails only when its one buffered block is written at the end.
+    {
+        const testing_support::FileSizeLimit limit(200);
+        try {
+            WriteStationFile(path, names.mid(0, 4), urls.mid(0, 4));
+            ADD_FAILURE() << "a cut-off write was taken for a success";
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.description().endsWith(QStringLiteral("File too large")))
+                << qPrintable(e.description());
+        }
+    }
 
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), before);
@@ -121,6 +132,64 @@ TEST(DefaultStations, TheShippedStationFileHoldsThem) {
     for (size_t i = 0; i < stations.size(); ++i) {
         EXPECT_EQ(stations[i].name, DefaultStations()[i].name);
         EXPECT_EQ(stations[i].url, DefaultStations()[i].url);
+    }
+}
+
+TEST(StationTable, ReadsRowsAndNamesTheLineOfABadOne) {
+    const auto rows = ParseStationTable(
+        "# comment\n"
+        "\n"
+        "builtin\t One \thttp://1/\thttps://source/1\tconfirmed\r\n"
+        "extra\tTwo\thttp://2/\thttps://source/2\t\n");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].list, QStringLiteral("builtin"));
+    EXPECT_EQ(rows[0].station.name, QStringLiteral("One"));
+    EXPECT_EQ(rows[0].station.url, QStringLiteral("http://1/"));
+    EXPECT_EQ(rows[0].source, QStringLiteral("https://source/1"));
+    EXPECT_EQ(rows[0].note, QStringLiteral("confirmed"));
+    EXPECT_EQ(StationsOfList(rows, QStringLiteral("extra")).size(), 1u);
+
+    for (const QByteArray& bad : {QByteArray("# x\nbuiltin\tOne\thttp://1/\n"),
+                                  QByteArray("# x\nother\tOne\thttp://1/\ts\tn\n"),
+                                  QByteArray("# x\nbuiltin\t \thttp://1/\ts\tn\n")}) {
+        try {
+            ParseStationTable(bad);
+            ADD_FAILURE() << "accepted " << bad.constData();
+        } catch (const platform::Error& e) {
+            EXPECT_TRUE(e.description().startsWith(
+                QStringLiteral("Line 2 of the station table is not a station row: ")))
+                << qPrintable(e.description());
+        }
+    }
+}
+
+// The data file is the one source of the built-in stations: the program carries its text, and
+// every row says where its address comes from.
+TEST(StationTable, TheDataFileIsWhatTheProgramCarriesAndEveryRowHasASource) {
+    QFile f(QStringLiteral(ZORVITA_SOURCE_DIR "/tools/stationfile/stations.tsv"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_EQ(text, StationTableText());
+    const auto rows = ParseStationTable(text);
+    EXPECT_EQ(StationsOfList(rows, QStringLiteral("builtin")).size(), 31u);
+    EXPECT_GE(StationsOfList(rows, QStringLiteral("extra")).size(), 3u);
+    for (const StationRow& row : rows) {
+        EXPECT_TRUE(row.station.url.startsWith(QStringLiteral("http://")) ||
+                    row.station.url.startsWith(QStringLiteral("https://")))
+            << qPrintable(row.station.url);
+        EXPECT_TRUE(row.source.startsWith(QStringLiteral("https://")))
+            << qPrintable(row.station.name);
+        EXPECT_FALSE(row.note.trimmed().isEmpty()) << qPrintable(row.station.name);
+    }
+}
+
+TEST(StationTable, OnlyTheTwoPairsTheBuiltInListSharesHaveTheSameAddress) {
+    const auto& d = DefaultStations();
+    for (size_t i = 0; i < d.size(); ++i) {
+        for (size_t j = i + 1; j < d.size(); ++j) {
+            const bool shared = (i == 16 && j == 19) || (i == 9 && j == 20);
+            EXPECT_EQ(d[i].url == d[j].url, shared) << i + 1 << " and " << j + 1;
+        }
     }
 }
 

@@ -175,6 +175,64 @@ TEST_F(StationManagerTest, AFailingSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(fileBytes(), before);
 }
 
+// A change the file refused must not stay in the lists: the next save would write it after all,
+// and a second OK in the dialog would add the station twice.
+TEST_F(StationManagerTest, AFailedAddLeavesNoTraceAndASecondOkAddsOnce) {
+    const QByteArray before = fileBytes();
+    FrmNew dialog(boxes, [this](const QString& n, const QString& u) { manager.AddStation(n, u); });
+    dialog.show();
+    dialog.TxtName->setText(QStringLiteral("Four"));
+    dialog.TxtURL->setText(QStringLiteral("http://4/"));
+    {
+        const testing_support::FileSizeLimit limit(64);
+        dialog.CmdOK_Click();
+    }
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].style, 16);
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("Player.dll")));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(main.count(), 3);
+    EXPECT_EQ(manage.count(), 3);
+    EXPECT_EQ(urls.count(), 3);
+    EXPECT_FALSE(model.StationsChanged);
+    EXPECT_EQ(fileBytes(), before);
+
+    dialog.CmdOK_Click();
+    EXPECT_EQ(boxes.shown().back().text, QStringLiteral("Successfully added the new station"));
+    EXPECT_EQ(main.count(), 4);
+    EXPECT_EQ(manage.count(), 4);
+    EXPECT_EQ(urls.count(), 4);
+    ASSERT_EQ(stored().size(), 4u);
+    EXPECT_EQ(stored()[3].name, QStringLiteral("Four"));
+}
+
+TEST_F(StationManagerTest, AFailedDeleteOrMoveLeavesTheListsAsTheFileHasThem) {
+    const QByteArray before = fileBytes();
+    manage.setCurrentRow(1);
+    boxes.answerNext(MsgAnswer::Yes);
+    {
+        const testing_support::FileSizeLimit limit(64);
+        manager.CmdDelete_Click();
+        manager.CmdDown_Click();
+        manager.cmdUp_Click();
+    }
+    ASSERT_EQ(boxes.shown().size(), 4u) << "the question and three error reports";
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(boxes.shown()[i].style, 16);
+    }
+    EXPECT_EQ(fileBytes(), before);
+    const std::vector<StationEntry> inFile = stored();
+    ASSERT_EQ(manage.count(), 3);
+    ASSERT_EQ(urls.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(manage.item(i)->text(), inFile[i].name);
+        EXPECT_EQ(urls.item(i)->text(), inFile[i].url);
+    }
+    EXPECT_EQ(manage.currentRow(), 1);
+    EXPECT_EQ(total.text(), QStringLiteral("Station : 2 of 3"));
+    EXPECT_FALSE(model.StationsChanged);
+}
+
 TEST_F(StationManagerTest, HoldingTheArrowsWalksToTheEndsAndUpClearsTheSelection) {
     QTimer timer;
     ListScroller scroller(&main, &timer);

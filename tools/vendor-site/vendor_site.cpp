@@ -1,5 +1,6 @@
 #include "tools/vendor-site/vendor_site.h"
 
+#include "tools/vendor-site/news_page.h"
 #include "tools/vendor-site/tone_encoder.h"
 
 #include <QElapsedTimer>
@@ -27,12 +28,16 @@ QByteArray reasonPhrase(int status) {
     switch (status) {
         case 200:
             return "OK";
+        case 301:
+            return "Moved Permanently";
         case 400:
             return "Bad Request";
         case 404:
             return "Not Found";
         case 405:
             return "Method Not Allowed";
+        case 500:
+            return "Internal Server Error";
         default:
             return "Error";
     }
@@ -84,12 +89,17 @@ bool parseRequest(const QByteArray& head, Request* request) {
         }
     }
     const QList<QByteArray> first = lines.value(0).split(' ');
-    if (first.size() != 3 || !first[2].startsWith("HTTP/1.") || !first[1].startsWith('/')) {
+    QByteArray target = first.value(1);
+    // The absolute form ("http://host/path") names the same resource as its path.
+    if (target.startsWith("http://")) {
+        const qsizetype slash = target.indexOf('/', 7);
+        target = slash >= 0 ? target.mid(slash) : QByteArray("/");
+    }
+    if (first.size() != 3 || !first[2].startsWith("HTTP/1.") || !target.startsWith('/')) {
         return false;
     }
     request->method = first[0];
     request->version = first[2];
-    const QByteArray target = first[1];
     const qsizetype question = target.indexOf('?');
     request->path = QByteArray::fromPercentEncoding(question >= 0 ? target.left(question) : target);
     request->query = question >= 0 ? target.mid(question + 1) : QByteArray();
@@ -109,6 +119,9 @@ VendorSite::VendorSite(const QString& root, QObject* parent)
     connect(server_, &QTcpServer::newConnection, this, &VendorSite::accept);
     addRoute(kStreamPath,
              [this](const Request& request, QTcpSocket* socket) { streamTone(request, socket); });
+    addRoute(kNewsPath, [this](const Request& request, QTcpSocket* socket) {
+        respond(socket, request, 200, "text/html", newsPageBody(root_));
+    });
 }
 
 VendorSite::~VendorSite() = default;
@@ -205,7 +218,19 @@ void VendorSite::handle(QTcpSocket* socket, const Request& request) {
 void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
     const QString relative = QString::fromUtf8(request.path).mid(1);
     const QString rootPath = root_.canonicalPath();
-    const QFileInfo info(root_.filePath(relative));
+    QFileInfo info(relative.isEmpty() ? root_.path() : root_.filePath(relative));
+    if (info.isDir()) {
+        // A folder is answered with its index page; without the final "/" the page's relative
+        // links would resolve against the parent, so the browser is sent to the "/" form first.
+        if (!request.path.endsWith('/')) {
+            redirect(socket, request, request.path + '/');
+            return;
+        }
+        info = QFileInfo(QDir(info.filePath()).filePath(QStringLiteral("index.htm")));
+        if (!info.exists()) {
+            info = QFileInfo(info.dir().filePath(QStringLiteral("index.html")));
+        }
+    }
     const QString canonical = info.canonicalFilePath();
     // Only regular files inside the folder: no "..", no links out of it.
     if (rootPath.isEmpty() || canonical.isEmpty() || !info.isFile() ||
@@ -220,6 +245,21 @@ void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
         return;
     }
     respond(socket, request, 200, contentType(canonical), file.readAll());
+}
+
+void VendorSite::redirect(QTcpSocket* socket, const Request& request, const QByteArray& location) {
+    const QByteArray target = QUrl::toPercentEncoding(QString::fromUtf8(location), "/");
+    const QByteArray body = "Moved to " + target + "\n";
+    QByteArray head = statusLine(request, 301);
+    head += "Location: " + target + "\r\n";
+    head += "Content-Type: text/plain\r\n";
+    head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    socket->write(head);
+    if (request.method != "HEAD") {
+        socket->write(body);
+    }
+    socket->disconnectFromHost();
 }
 
 void VendorSite::streamTone(const Request& request, QTcpSocket* socket) {

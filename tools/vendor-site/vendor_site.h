@@ -24,9 +24,9 @@ struct Request {
 };
 
 // The local vendor web site for tests and offline use: answers HTTP/1.0 and 1.1 on 127.0.0.1,
-// serves the files of a folder with their content types, streams an endless MP3 tone at real-time
-// pace the way radio servers do (at "/stream.mp3"), and answers 404 for anything else. Pages made
-// in code are added with addRoute.
+// serves the files of a folder with their content types (a folder by its index.htm), streams an
+// endless MP3 tone at real-time pace the way radio servers do (at "/stream.mp3"), and answers 404
+// for anything else. Pages made in code are added with addRoute.
 class VendorSite final : public QObject {
     Q_OBJECT
 
@@ -62,6 +62,7 @@ class VendorSite final : public QObject {
     void accept();
     void handle(QTcpSocket* socket, const Request& request);
     void serveFile(QTcpSocket* socket, const Request& request);
+    static void redirect(QTcpSocket* socket, const Request& request, const QByteArray& location);
 
     QDir root_;
     QTcpServer* server_;

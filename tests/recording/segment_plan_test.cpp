@@ -1,0 +1,189 @@
+// Cutting a recording into segments and an encoder's output into frames, and the segments'
+// threads joining their frames in order.
+#include "recording/Mp3Frames.h"
+#include "recording/SegmentEncoding.h"
+#include "recording/SegmentPlan.h"
+
+#include "tests/recording/wav_files.h"
+#include "tests/support/temp_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+TEST(SegmentPlanTest, OneSegmentPerThreadUpToEightWhenTheRecordingIsLongEnough) {
+    EXPECT_EQ(segmentCountFor(2, 10000), 2);
+    EXPECT_EQ(segmentCountFor(16, 10000), 8);
+    EXPECT_EQ(segmentCountFor(0, 10000), 1);
+    EXPECT_EQ(segmentCountFor(8, 127), 1);
+    EXPECT_EQ(segmentCountFor(8, 128), 2);
+    EXPECT_EQ(segmentCountFor(8, 0), 1);
+}
+
+TEST(SegmentPlanTest, SegmentsCoverEveryBlockOnceWithPrerollAndPostroll) {
+    const std::vector<Segment> plan = planSegments(1001, 3);
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(plan[0].feedFirstBlock, 0);
+    EXPECT_EQ(plan[0].firstBlock, 0);
+    EXPECT_EQ(plan[0].endBlock, 333);
+    EXPECT_EQ(plan[0].feedEndBlock, 335);
+    EXPECT_EQ(plan[1].feedFirstBlock, 329);
+    EXPECT_EQ(plan[1].firstBlock, 333);
+    EXPECT_EQ(plan[1].endBlock, 667);
+    EXPECT_EQ(plan[1].feedEndBlock, 669);
+    EXPECT_EQ(plan[2].feedFirstBlock, 663);
+    EXPECT_EQ(plan[2].firstBlock, 667);
+    EXPECT_EQ(plan[2].endBlock, 1001);
+    EXPECT_EQ(plan[2].feedEndBlock, 1001);
+    EXPECT_FALSE(plan[0].last);
+    EXPECT_TRUE(plan[2].last);
+    EXPECT_EQ(plan[1].framesToDrop(), 4);
+    EXPECT_EQ(plan[1].framesToKeep(), 334);
+
+    const std::vector<Segment> one = planSegments(5, 1);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].feedFirstBlock, 0);
+    EXPECT_EQ(one[0].feedEndBlock, 5);
+    EXPECT_TRUE(one[0].last);
+}
+
+// A frame header with the given bytes 1 and 2 (sync and byte 3 fixed).
+std::vector<std::uint8_t> header(std::uint8_t b1, std::uint8_t b2) {
+    return {0xFF, b1, b2, 0x00};
+}
+
+TEST(Mp3FramesTest, FrameLengthsOfEveryVersionAndRejectedHeaders) {
+    // MPEG-1 160 kbit/s: 522 bytes at 44100, 523 padded; 480 at 48000.
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0xA0).data()), 522);
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0xA2).data()), 523);
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0xA4).data()), 480);
+    // MPEG-2 at 22050, 64 kbit/s: 72000 * 64 / 22050 = 208; MPEG-2.5 at 8000, 8 kbit/s: 72.
+    EXPECT_EQ(mp3FrameLength(header(0xF3, 0x80).data()), 208);
+    EXPECT_EQ(mp3FrameLength(header(0xE3, 0x18).data()), 72);
+    EXPECT_EQ(mp3FrameLength(header(0xFD, 0xA0).data()), 0);  // Layer II
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0x00).data()), 0);  // free format
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0xF0).data()), 0);  // bad bitrate
+    EXPECT_EQ(mp3FrameLength(header(0xFB, 0xAC).data()), 0);  // bad rate
+    EXPECT_EQ(mp3FrameLength(header(0xEB, 0xA0).data()), 0);  // reserved version
+    const std::uint8_t notSynced[] = {0x49, 0x44, 0x33, 0x04};
+    EXPECT_EQ(mp3FrameLength(notSynced), 0);
+}
+
+// Frames of 104 bytes (32 kbit/s, 44100 Hz) whose fifth byte numbers them.
+std::vector<std::uint8_t> frames(int count) {
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::uint8_t> f(104, 0);
+        f[0] = 0xFF;
+        f[1] = 0xFB;
+        f[2] = 0x10;
+        f[4] = static_cast<std::uint8_t>(i);
+        out.insert(out.end(), f.begin(), f.end());
+    }
+    return out;
+}
+
+TEST(Mp3FramesTest, FramesCutAcrossPiecesOfAnySizeAreKeptWholeAndInOrder) {
+    const std::vector<std::uint8_t> all = frames(10);
+    for (std::size_t piece : {1u, 3u, 4u, 5u, 103u, 104u, 105u, 1000u}) {
+        SCOPED_TRACE(piece);
+        Mp3FrameSplitter splitter(3, 4);
+        std::vector<std::uint8_t> kept;
+        for (std::size_t at = 0; at < all.size(); at += piece) {
+            ASSERT_TRUE(splitter.push(all.data() + at, std::min(piece, all.size() - at), kept));
+        }
+        EXPECT_TRUE(splitter.atFrameBoundary());
+        EXPECT_EQ(splitter.framesSeen(), 10);
+        EXPECT_EQ(splitter.framesKept(), 4);
+        EXPECT_EQ(kept, std::vector<std::uint8_t>(all.begin() + 3 * 104, all.begin() + 7 * 104));
+    }
+}
+
+TEST(Mp3FramesTest, KeepingAllAfterTheDroppedOnesAndRefusingWhatIsNoFrame) {
+    const std::vector<std::uint8_t> all = frames(5);
+    Mp3FrameSplitter rest(2, -1);
+    std::vector<std::uint8_t> kept;
+    ASSERT_TRUE(rest.push(all.data(), 300, kept));
+    EXPECT_FALSE(rest.atFrameBoundary());
+    ASSERT_TRUE(rest.push(all.data() + 300, all.size() - 300, kept));
+    EXPECT_EQ(kept, std::vector<std::uint8_t>(all.begin() + 2 * 104, all.end()));
+
+    Mp3FrameSplitter broken(0, -1);
+    std::vector<std::uint8_t> garbage(all.begin(), all.begin() + 104);
+    garbage.insert(garbage.end(), {'E', 'N', 'D', '!'});
+    std::vector<std::uint8_t> none;
+    EXPECT_FALSE(broken.push(garbage.data(), garbage.size(), none));
+    // A header cut after two bytes is judged once the rest arrives.
+    Mp3FrameSplitter late(0, -1);
+    EXPECT_TRUE(late.push(garbage.data() + 104, 2, none));
+    EXPECT_FALSE(late.push(garbage.data() + 106, 2, none));
+}
+
+// In-process encoder calls: each block becomes one 104-byte frame holding its first sample,
+// the flush one holding -1.
+void fakeFrame(std::uint8_t* out, std::int32_t first, std::uint32_t* bytes) {
+    std::memset(out, 0, 104);
+    out[0] = 0xFF;
+    out[1] = 0xFB;
+    out[2] = 0x10;
+    std::memcpy(out + 4, &first, 4);
+    *bytes = 104;
+}
+
+std::uint32_t fakeEncode(std::uint32_t, std::uint32_t, const std::int16_t* pcm, std::uint8_t* out,
+                         std::uint32_t* bytes) {
+    fakeFrame(out, pcm[0], bytes);
+    return 0;
+}
+
+std::uint32_t fakeFlush(std::uint32_t, std::uint8_t* out, std::uint32_t* bytes) {
+    fakeFrame(out, -1, bytes);
+    return 0;
+}
+
+class SegmentEncodingTest : public testing_support::TempFolderTest {};
+
+// Segments whose turn has not come pause once the waiting budget is spent; the one whose turn
+// it is never does, so the conversion always ends.
+TEST_F(SegmentEncodingTest, FramesComeBackInOrderEvenWithNoRoomToWait) {
+    using namespace testing_support;
+    const std::int64_t blocks = 300;
+    const QString wav = path(QStringLiteral("in.wav"));
+    ASSERT_TRUE(writeFile(wav, waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                         riffChunk("data", countingFrames(blocks * 10))})));
+    for (std::size_t budget : {std::size_t{1}, SegmentEncoding::kWaitingBudget}) {
+        SCOPED_TRACE(budget);
+        SegmentEncoding encoding({fakeEncode, fakeFlush}, wav, 10, 104, planSegments(blocks, 4),
+                                 {1, 2, 3, 4}, budget);
+        encoding.start();
+        std::vector<std::int32_t> firsts;
+        std::int64_t done = 0;
+        for (bool finished = false; !finished;) {
+            SegmentEncoding::News news = encoding.next();
+            ASSERT_FALSE(news.error.has_value());
+            EXPECT_GE(news.samplesDone, done);
+            done = news.samplesDone;
+            for (const auto& piece : news.frames) {
+                ASSERT_EQ(piece.size() % 104, 0u);
+                for (std::size_t at = 0; at < piece.size(); at += 104) {
+                    std::int32_t first = 0;
+                    std::memcpy(&first, piece.data() + at + 4, 4);
+                    firsts.push_back(first);
+                }
+            }
+            finished = news.finished;
+        }
+        EXPECT_EQ(done, blocks * 10 * 2);
+        ASSERT_EQ(firsts.size(), static_cast<std::size_t>(blocks + 1));
+        for (std::int64_t b = 0; b < blocks; ++b) {
+            EXPECT_EQ(firsts[static_cast<std::size_t>(b)], b * 10) << b;
+        }
+        EXPECT_EQ(firsts.back(), -1);
+    }
+}
+
+}  // namespace
