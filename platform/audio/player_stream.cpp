@@ -293,7 +293,10 @@ bool PlayerStreamCapture::start(int channels, int rate, CaptureConsumer consumer
     }
     PulseShared& pulse = *c.pulse;
     LoopLock lock(pulse.loop.get());
+    // A device may record again after a stop: nothing of the last run carries over.
     c.consumer = std::move(consumer);
+    c.silenceFrom = 0;
+    c.delivered = 0;
     if (!c.attach(streams[static_cast<std::size_t>(found)].index, error)) {
         return false;
     }

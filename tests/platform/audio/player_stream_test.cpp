@@ -111,6 +111,17 @@ TEST_F(PlayerStreamTest, RecordsOnlyThePlayerNotAnotherProgramNorTheOutputVolume
     EXPECT_GT(toneShare(middle, 2, kRate, 1000), 0.8);
     EXPECT_LT(toneShare(middle, 2, kRate, 440), 0.02);
     EXPECT_EQ(capture->streamsFollowed(), 1);
+
+    // Recording again after a pause starts afresh: the pause is not in it.
+    QTest::qWait(1000);
+    Captured again;
+    ASSERT_TRUE(capture->start(2, kRate, again.consumer(), &error)) << qPrintable(error);
+    QTest::qWait(1500);
+    capture->stop(3000);
+    const QByteArray second = again.take();
+    EXPECT_GT(seconds(second), 1.0);
+    EXPECT_LT(seconds(second), 2.0);
+    EXPECT_GT(toneShare(part(second, 0.3, seconds(second) - 0.2), 2, kRate, 1000), 0.8);
 }
 
 TEST_F(PlayerStreamTest, FollowsThePlayersNextStreamWithSilenceBetween) {
