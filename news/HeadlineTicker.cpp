@@ -23,6 +23,11 @@ QFont slideFont(const QFont& font) {
     return f;
 }
 
+// The quarter pixel a position in twips falls in.
+int Quarter(int twips) {
+    return int(std::floor(twips * 4.0 / HeadlineTicker::kTwipsPerPixel));
+}
+
 }  // namespace
 
 HeadlineTicker::HeadlineTicker(QLabel* label, QWidget* strip, QTimer* timer,
@@ -77,7 +82,11 @@ void HeadlineTicker::ParseHeadlines(const QString& response) {
 void HeadlineTicker::Tick() {
     --left_;
     if (left_ > -width_) {
-        Paint();
+        // Glyphs are placed at quarter pixels at best: a move within a quarter would repaint the
+        // same picture.
+        if (Quarter(left_) != Quarter(left_ + 1)) {
+            Paint();
+        }
         return;
     }
     left_ = strip_->width() * kTwipsPerPixel;

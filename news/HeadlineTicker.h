@@ -16,7 +16,8 @@ namespace news {
 // The headline strip: holds the parsed pieces and slides one piece at a time from right to left
 // across the strip, one twip a tick of the slide timer. The position is kept in twips and the
 // text is painted at its exact, fractional pixel position, so it glides instead of jumping a
-// whole pixel every fifteen ticks. The label covers the strip; only it is repainted.
+// whole pixel every fifteen ticks. The label covers the strip; only it is repainted, and only
+// when the text has moved by a quarter pixel, the finest step glyphs are placed at.
 class HeadlineTicker final : public QObject {
     Q_OBJECT
 

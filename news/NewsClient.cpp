@@ -33,6 +33,11 @@ void NewsClient::FetchHeadlines() {
     path_ = target.path;
     if (socket_->State() != CSocket::sckClosed) {
         socket_->CloseSocket();
+        // A connected socket only half-closes and cannot connect again: a refetch while a
+        // server keeps the connection open would do nothing. Start on a fresh one.
+        if (socket_->State() != CSocket::sckClosed) {
+            NewNewsSocket();
+        }
     }
     socket_->setRemoteHost(host_);
     socket_->setRemotePort(target.port);

@@ -195,6 +195,20 @@ TEST_F(ConvertFileTest, AWaveHoldingMp3FramesIsDecodedToo) {
     EXPECT_GT(testing_support::toneShare(middle, 1, d.rate, 1000), 0.8);
 }
 
+TEST_F(ConvertFileTest, ALongPcmRecordingKeepsItsLengthAndTone) {
+    // Long enough to be encoded in segments where there is more than one core.
+    const QString wav = path(QStringLiteral("long.wav"));
+    ASSERT_TRUE(makeTone(wav, soxArgs("-e signed-integer -b 16"), 44100, 2, 8.0));
+    ASSERT_EQ(runHelper(kConverter, {wav}, 60000), 0);
+    const testing_support::DecodedMp3 d =
+        testing_support::decodeMp3(path(QStringLiteral("long.mp3")));
+    ASSERT_TRUE(d.ok);
+    const qint64 expected = 8 * 44100 + 576 + 529;
+    EXPECT_GE(d.frames(), expected);
+    EXPECT_LT(d.frames(), expected + d.frameSize);
+    EXPECT_GT(testing_support::toneShare(d.firstChannel, 1, d.rate, 1000), 0.8);
+}
+
 TEST_F(ConvertFileTest, TheRecordersIntermediateFileGetsMp3Appended) {
     const QString raw = path(QStringLiteral("Recorded_081226151800"));
     ASSERT_TRUE(makeTone(raw, soxArgs("-t wav -e signed-integer -b 16"), 44100, 2, 0.5));
@@ -314,12 +328,13 @@ int runWithSizeLimit(const QString& wav, int blocks, QByteArray* output) {
 }
 
 TEST_F(ConvertFileTest, AnMp3ThatCannotBeWrittenIsItsOwnFailure) {
-    // Both ways through the converter: PCM read as it stands, and ADPCM decoded on the way.
+    // Both ways through the converter: PCM read as it stands (long enough for segments on a
+    // machine with more than one core), and ADPCM decoded on the way.
     for (const char* format : {"-e signed-integer -b 16", "-e ima-adpcm"}) {
         SCOPED_TRACE(format);
         const QString wav = path(QStringLiteral("rec.wav"));
         const QString mp3 = path(QStringLiteral("rec.mp3"));
-        ASSERT_TRUE(makeTone(wav, soxArgs(format), 44100, 2, 2.0));
+        ASSERT_TRUE(makeTone(wav, soxArgs(format), 44100, 2, 6.0));
         const QByteArray before = contents(wav);
         QByteArray output;
         EXPECT_EQ(runWithSizeLimit(wav, 8, &output), 6);

@@ -170,3 +170,28 @@ TEST(NewsClient, TheLocalSiteAnswersTheHeadlinePage) {
         << page.toStdString();
     EXPECT_EQ(site.hits("/LIVE/FM_News.php"), 1);
 }
+
+TEST(NewsClient, ARefetchWhileAServerHoldsTheConnectionStartsAFreshOne) {
+    static const char kPage[] = "HTTP/1.0 200 OK\r\n\r\nTheSummaries = [A|B] END";
+    int connection = 0;
+    TcpPeer peer(
+        [&](int fd) {
+            if (connection++ == 0) {
+                loopback::readUntilEof(fd);
+                return;
+            }
+            RequestLog log;
+            log.read(fd);
+            loopback::sendAll(fd, kPage, sizeof(kPage) - 1);
+        },
+        2);
+    NewsClient client(url(peer.port()));
+    Responses responses;
+    responses.attach(client);
+    client.FetchHeadlines();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.Winsock1()->State() == CSocket::sckConnected; },
+                                kWaitMs));
+    client.FetchHeadlines();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !responses.got.isEmpty(); }, kWaitMs));
+    EXPECT_EQ(responses.got, QStringList{QString::fromLatin1(kPage)});
+}

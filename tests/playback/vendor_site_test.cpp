@@ -97,6 +97,21 @@ TEST_F(VendorSiteTest, AnswersAFolderWithItsIndexPage) {
     EXPECT_TRUE(exchange("GET /empty/ HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
 }
 
+TEST_F(VendorSiteTest, FurtherFoldersServeWhatTheFirstLacks) {
+    QTemporaryDir generated;
+    QDir(generated.path()).mkpath(QStringLiteral("FM"));
+    for (const QString& name : {QStringLiteral("FM/Player.dll"), QStringLiteral("list.pls")}) {
+        QFile f(generated.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("generated\n");
+    }
+    site_.addRoot(generated.path());
+    EXPECT_TRUE(exchange("GET /FM/Player.dll HTTP/1.0\r\n\r\n").endsWith("\r\n\r\ngenerated\n"));
+    EXPECT_TRUE(exchange("GET /list.pls HTTP/1.0\r\n\r\n").endsWith("File1=/stream.mp3\n"))
+        << "the first folder comes first";
+    EXPECT_TRUE(exchange("GET /FM/none HTTP/1.0\r\n\r\n").startsWith("HTTP/1.0 404 "));
+}
+
 TEST_F(VendorSiteTest, StreamsMp3FramesWithoutEverEndingTheResponse) {
     const QByteArray reply =
         exchange("GET /stream.mp3 HTTP/1.0\r\nIcy-MetaData: 0\r\n\r\n", 64 * 1024, 10000);

@@ -319,7 +319,8 @@ TEST(LiveUpdateFromTheLocalSite, AddsTheExtraStationsToTheBuiltInOnes) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::copy(QStringLiteral(ZORVITA_APP_DIR "/Player.dll"),
                             dir.filePath(QStringLiteral("Player.dll"))));
-    VendorSite site(QStringLiteral(ZORVITA_VENDOR_SITE_DIR));
+    VendorSite site(QStringLiteral(ZORVITA_SOURCE_DIR "/tools/vendor-site/www"));
+    site.addRoot(QStringLiteral(ZORVITA_VENDOR_SITE_DIR));
     ASSERT_TRUE(site.listen(0));
     qputenv("ZORVITA_VENDOR_HOST", "127.0.0.1:" + QByteArray::number(site.port()));
     QListWidget main, manage, urls;

@@ -11,8 +11,10 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Local vendor web site on 127.0.0.1"));
     parser.addHelpOption();
-    const QCommandLineOption root(QStringLiteral("root"), QStringLiteral("Folder to serve."),
-                                  QStringLiteral("folder"), QStringLiteral("."));
+    const QCommandLineOption root(
+        QStringLiteral("root"),
+        QStringLiteral("Folder to serve; give it again for more folders, looked at in order."),
+        QStringLiteral("folder"), QStringLiteral("."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Port to listen on (0: a free one)."),
                                   QStringLiteral("port"), QStringLiteral("0"));
@@ -26,7 +28,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bad port: %s\n", qPrintable(parser.value(port)));
         return 2;
     }
-    vendor_site::VendorSite site(parser.value(root));
+    const QStringList roots = parser.values(root);
+    vendor_site::VendorSite site(roots.value(0, QStringLiteral(".")));
+    for (qsizetype i = 1; i < roots.size(); ++i) {
+        site.addRoot(roots[i]);
+    }
     if (!site.listen(static_cast<quint16>(number))) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%u\n", number);
         return 1;

@@ -215,16 +215,27 @@ void VendorSite::handle(QTcpSocket* socket, const Request& request) {
     serveFile(socket, request);
 }
 
-void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
-    const QString relative = QString::fromUtf8(request.path).mid(1);
-    const QString rootPath = root_.canonicalPath();
-    QFileInfo info(relative.isEmpty() ? root_.path() : root_.filePath(relative));
+void VendorSite::addRoot(const QString& folder) {
+    moreRoots_.emplace_back(folder);
+}
+
+VendorSite::Found VendorSite::lookUp(const QDir& root, const QByteArray& path) {
+    const QString relative = QString::fromUtf8(path).mid(1);
+    const QString rootPath = root.canonicalPath();
+    // Only what lies inside the folder: no "..", no links out of it.
+    const auto inside = [&](const QString& canonical) {
+        return !rootPath.isEmpty() && !canonical.isEmpty() &&
+               (canonical == rootPath || canonical.startsWith(rootPath + QLatin1Char('/')));
+    };
+    QFileInfo info(relative.isEmpty() ? root.path() : root.filePath(relative));
     if (info.isDir()) {
+        if (!inside(info.canonicalFilePath())) {
+            return {};
+        }
         // A folder is answered with its index page; without the final "/" the page's relative
         // links would resolve against the parent, so the browser is sent to the "/" form first.
-        if (!request.path.endsWith('/')) {
-            redirect(socket, request, request.path + '/');
-            return;
+        if (!path.endsWith('/')) {
+            return {QString(), true};
         }
         info = QFileInfo(QDir(info.filePath()).filePath(QStringLiteral("index.htm")));
         if (!info.exists()) {
@@ -232,19 +243,36 @@ void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
         }
     }
     const QString canonical = info.canonicalFilePath();
-    // Only regular files inside the folder: no "..", no links out of it.
-    if (rootPath.isEmpty() || canonical.isEmpty() || !info.isFile() ||
-        !canonical.startsWith(rootPath + QLatin1Char('/'))) {
-        respond(socket, request, 404, "text/html",
-                "<html><body><h1>404 Not Found</h1></body></html>\n");
+    if (!info.isFile() || canonical == rootPath || !inside(canonical)) {
+        return {};
+    }
+    return {canonical, false};
+}
+
+void VendorSite::serveFile(QTcpSocket* socket, const Request& request) {
+    std::vector<const QDir*> roots{&root_};
+    for (const QDir& root : moreRoots_) {
+        roots.push_back(&root);
+    }
+    for (const QDir* root : roots) {
+        const Found found = lookUp(*root, request.path);
+        if (found.needsSlash) {
+            redirect(socket, request, request.path + '/');
+            return;
+        }
+        if (found.file.isEmpty()) {
+            continue;
+        }
+        QFile file(found.file);
+        if (!file.open(QIODevice::ReadOnly)) {
+            respond(socket, request, 404, "text/plain", "Not Found\n");
+            return;
+        }
+        respond(socket, request, 200, contentType(found.file), file.readAll());
         return;
     }
-    QFile file(canonical);
-    if (!file.open(QIODevice::ReadOnly)) {
-        respond(socket, request, 404, "text/plain", "Not Found\n");
-        return;
-    }
-    respond(socket, request, 200, contentType(canonical), file.readAll());
+    respond(socket, request, 404, "text/html",
+            "<html><body><h1>404 Not Found</h1></body></html>\n");
 }
 
 void VendorSite::redirect(QTcpSocket* socket, const Request& request, const QByteArray& location) {

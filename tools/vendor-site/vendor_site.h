@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <map>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -36,6 +37,10 @@ class VendorSite final : public QObject {
     explicit VendorSite(const QString& root, QObject* parent = nullptr);
     ~VendorSite() override;
 
+    // A further folder whose files are served where the folders before it have none at a path
+    // (for example generated files kept apart from the pages).
+    void addRoot(const QString& folder);
+
     // Listens on 127.0.0.1; port 0 takes a free one.
     bool listen(quint16 port = 0);
     quint16 port() const;
@@ -62,9 +67,16 @@ class VendorSite final : public QObject {
     void accept();
     void handle(QTcpSocket* socket, const Request& request);
     void serveFile(QTcpSocket* socket, const Request& request);
+    // The file a request path names in one folder, or that the folder must be asked with "/".
+    struct Found {
+        QString file;
+        bool needsSlash = false;
+    };
+    static Found lookUp(const QDir& root, const QByteArray& path);
     static void redirect(QTcpSocket* socket, const Request& request, const QByteArray& location);
 
     QDir root_;
+    std::vector<QDir> moreRoots_;
     QTcpServer* server_;
     std::map<QByteArray, Handler> routes_;
     QMap<QByteArray, int> hits_;
