@@ -26,6 +26,8 @@ struct MediaServices {
     std::function<int()> captureDeviceCount;
     // Now, for a recording's name.
     std::function<QDateTime()> now;
+    // Whether the player's sound can be recorded now (see RecordFlow::Services).
+    std::function<bool()> playerSoundReady = {};
 };
 
 // The number of the error raised when the media player control cannot be created; Main takes

@@ -4,6 +4,7 @@
 #include "app/tray/mod_sys_tray.h"
 
 #include "app/controls.h"
+#include "app/record_source_option.h"
 #include "common/VendorSite.h"
 #include "news/HeadlineTicker.h"
 #include "news/NewsClient.h"
@@ -293,18 +294,19 @@ void FrmFM::CreateSettingsPanel() {
     for (int i = 0; i < 8; ++i) {
         auto* option = new QRadioButton(QString::fromLatin1(kSampleRates.at(i)), box);
         option->setObjectName(QStringLiteral("OptSampleRate%1").arg(i));
-        option->setGeometry(14 + (i % 3) * 66, 82 + (i / 3) * 21, 64, 19);
+        option->setGeometry(14 + (i % 3) * 66, 80 + (i / 3) * 19, 64, 19);
         sampleRateGroup_->addButton(option, i);
         OptSampleRate_.at(i) = option;
     }
 
     ChkNews_ = new QCheckBox(box);
     ChkNews_->setObjectName(QStringLiteral("ChkNews"));
-    ChkNews_->setGeometry(14, 152, 18, 18);
+    ChkNews_->setGeometry(14, 164, 18, 18);
     LblShowNews_ =
-        label(box, "LblShowNews", QStringLiteral("Show Indian News Headlines"), {34, 152, 190, 18});
+        label(box, "LblShowNews", QStringLiteral("Show Indian News Headlines"), {34, 164, 190, 18});
+    recordSource_ = std::make_unique<RecordSourceOption>(box, QPoint(14, 142), settings_);
     LblManageStations_ = label(box, "LblManageStations", QStringLiteral("< Manage the stations >"),
-                               {14, 178, 190, 18});
+                               {14, 186, 190, 18});
     LblManageStations_->setCursor(Qt::PointingHandCursor);
 
     LblSkinHead_ = label(box, "LblSkinHead", QStringLiteral("Player Skin"), {232, 12, 178, 16});
@@ -587,6 +589,7 @@ std::vector<QWidget*> FrmFM::foreColorTargets() const {
                                      LblSkinHead_,
                                      LblRecMsg_,
                                      LblShowNews_,
+                                     recordSource_->LblRecordOnlyPlayer(),
                                      LblManageStations_,
                                      LbldownloadSkins_,
                                      LblName_,
@@ -666,6 +669,7 @@ void FrmFM::Form_Load() {
             ChkNews_->setChecked(false);
             NoHeadlines();
         }
+        recordSource_->Load();
     });
     if (!loaded || ended_) {
         return;
@@ -870,6 +874,16 @@ void FrmFM::PicOK_Click() {
              QString::number(RecordRateIndex()).trimmed());
         save(QStringLiteral("Record"), QStringLiteral("SettingValue"),
              RecordSampleRate().trimmed());
+    });
+    ignoreErrors([&] {
+        try {
+            recordSource_->Save();
+        } catch (const platform::Error& e) {
+            if (notSaved.isEmpty()) {
+                notSaved = e.description();
+            }
+            throw;
+        }
     });
     ignoreErrors([&] {
         save(QStringLiteral("News"), QStringLiteral("Show"),

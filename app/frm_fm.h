@@ -48,6 +48,7 @@ namespace app {
 
 class ClickLabel;
 class ModSysTray;
+class RecordSourceOption;
 
 // The main window: a borderless, shaped, skinned picture that carries every control of the
 // player. It owns the controls, runs the load sequence and the settings panel, and hands the
@@ -167,6 +168,7 @@ class FrmFM final : public QWidget {
     QListWidget* LstSkins() const { return LstSkins_; }
     ClickLabel* LbldownloadSkins() const { return LbldownloadSkins_; }
     QCheckBox* ChkNews() const { return ChkNews_; }
+    RecordSourceOption& recordSource() { return *recordSource_; }
     ClickLabel* LblShowNews() const { return LblShowNews_; }
     ClickLabel* LblManageStations() const { return LblManageStations_; }
     skins::PictureBox* PicOK() const { return PicOK_; }
@@ -279,6 +281,7 @@ class FrmFM final : public QWidget {
     std::unique_ptr<news::NewsClient> newsClient_;
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
     std::unique_ptr<ModSysTray> tray_;
+    std::unique_ptr<RecordSourceOption> recordSource_;
 
     QString tag_;
     int loadCount_ = 0;

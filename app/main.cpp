@@ -10,6 +10,7 @@
 #include "platform/registry/settings_store.h"
 #include "platform/shell/shell.h"
 #include "platform/ui/message_box.h"
+#include "recording/RecordingSource.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     platform::registerMpegVideo(mci);
     platform::WaveAudioOptions recording;
     recording.tempFolder = appFolder;
+    recording.openCapture = CaptureAsSet(settings);
     platform::registerWaveAudio(mci, std::move(recording));
 
     // Lives until it is closed or the program ends; ending the program never closes it, so its
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
         },
         {},
         {mci, [] { return platform::countCaptureSources(); },
-         [] { return QDateTime::currentDateTime(); }},
+         [] { return QDateTime::currentDateTime(); }, PlayerSoundReadyAsSet(settings)},
     };
     const app::MainResult started = app::Main(services);
     if (!started.window) {

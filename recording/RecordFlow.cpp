@@ -123,7 +123,7 @@ bool RecordFlow::CheckAvailableRecordingDevice() {
 
 void RecordFlow::PicRecord_Click() {
     platform::trapErrors(s_.boxes, [this] {
-        if (!view_.IsPlaying()) {
+        if (!view_.IsPlaying() || (s_.playerSoundReady && !s_.playerSoundReady())) {
             s_.boxes.show(QStringLiteral("Please click on the Play button first to start playing "
                                          "the Radio") +
                               kCrLf + QStringLiteral("and then click the Record button."),

@@ -42,6 +42,9 @@ class RecordFlow {
         std::function<int()> captureDeviceCount;
         // Now, for the recording's name.
         std::function<QDateTime()> now;
+        // False while recordings take only the player's sound and the player has no stream at
+        // the sound server (nothing plays yet, or the stream is still opening); empty: ready.
+        std::function<bool()> playerSoundReady = {};
     };
 
     RecordFlow(ModRecorder& recorder, RecordView& view, Services services, QString appFolder);

@@ -1,4 +1,5 @@
 #include "platform/audio/pulse_audio.h"
+#include "platform/audio/pulse_shared.h"
 
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
@@ -18,122 +19,7 @@ namespace {
 
 constexpr pa_usec_t kDrainIdleMs = 500;
 
-struct LoopDeleter {
-    void operator()(pa_threaded_mainloop* loop) const {
-        pa_threaded_mainloop_stop(loop);
-        pa_threaded_mainloop_free(loop);
-    }
-};
-
-// The context, stream and operation deleters run with the loop lock held.
-struct ContextDeleter {
-    void operator()(pa_context* context) const {
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-    }
-};
-
-struct StreamDeleter {
-    void operator()(pa_stream* stream) const {
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
-            // A failed disconnect leaves nothing to undo: the reference is dropped either way.
-            static_cast<void>(pa_stream_disconnect(stream));
-        }
-        pa_stream_unref(stream);
-    }
-};
-
-struct OperationDeleter {
-    void operator()(pa_operation* op) const { pa_operation_unref(op); }
-};
-
-using OperationPtr = std::unique_ptr<pa_operation, OperationDeleter>;
-
-class LoopLock {
-  public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) {
-        pa_threaded_mainloop_lock(loop_);
-    }
-    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-  private:
-    pa_threaded_mainloop* loop_;
-};
-
-void signalLoop(pa_threaded_mainloop* loop) {
-    pa_threaded_mainloop_signal(loop, 0);
-}
-
-void onContextState(pa_context*, void* loop) {
-    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
-}
-
-void onDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* loop) {
-    signalLoop(static_cast<pa_threaded_mainloop*>(loop));
-}
-
-QString serverError(pa_context* context) {
-    return QString::fromUtf8(pa_strerror(pa_context_errno(context)));
-}
-
 }  // namespace
-
-struct PulseShared {
-    std::unique_ptr<pa_threaded_mainloop, LoopDeleter> loop;
-    std::unique_ptr<pa_context, ContextDeleter> context;
-
-    ~PulseShared() {
-        if (context) {
-            LoopLock lock(loop.get());
-            context.reset();
-        }
-    }
-
-    bool contextGood() const { return PA_CONTEXT_IS_GOOD(pa_context_get_state(context.get())); }
-
-    // Waits with the loop lock held until done() holds. A timer on the loop wakes the wait at the
-    // deadline, so a server that never answers ends the wait with false.
-    template <class Done>
-    bool waitFor(int timeoutMs, Done done) {
-        const pa_usec_t end =
-            pa_rtclock_now() + static_cast<pa_usec_t>(timeoutMs) * PA_USEC_PER_MSEC;
-        pa_time_event* wake = pa_context_rttime_new(context.get(), end, &onDeadline, loop.get());
-        if (wake == nullptr) {
-            return false;
-        }
-        bool met = true;
-        while (!done()) {
-            if (pa_rtclock_now() >= end) {
-                met = false;
-                break;
-            }
-            pa_threaded_mainloop_wait(loop.get());
-        }
-        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop.get());
-        api->time_free(wake);
-        return met;
-    }
-
-    // Waits for an operation whose callback sets *finished; on a timeout or a lost connection the
-    // operation is cancelled, so its callback never sees the caller's stack again.
-    bool await(pa_operation* raw, const bool& finished, int timeoutMs, QString* error) {
-        const OperationPtr op(raw);
-        if (!op) {
-            *error = serverError(context.get());
-            return false;
-        }
-        const bool met = waitFor(timeoutMs, [&] { return finished || !contextGood(); });
-        if (finished) {
-            return true;
-        }
-        pa_operation_cancel(op.get());
-        *error = met ? QStringLiteral("The connection to the sound server was lost.")
-                     : QStringLiteral("The sound server did not answer in time.");
-        return false;
-    }
-};
 
 struct CaptureStream::Impl {
     std::shared_ptr<PulseShared> shared;
@@ -236,45 +122,8 @@ PulseClient::~PulseClient() = default;
 
 std::unique_ptr<PulseClient> PulseClient::connect(const QString& clientName, int timeoutMs,
                                                   QString* error) {
-    auto shared = std::make_shared<PulseShared>();
-    shared->loop.reset(pa_threaded_mainloop_new());
-    if (!shared->loop) {
-        *error = QStringLiteral("The sound client could not start its event loop.");
-        return nullptr;
-    }
-    pa_threaded_mainloop* loop = shared->loop.get();
-    shared->context.reset(
-        pa_context_new(pa_threaded_mainloop_get_api(loop), clientName.toUtf8().constData()));
-    if (!shared->context) {
-        *error = QStringLiteral("The sound client could not be created.");
-        return nullptr;
-    }
-    pa_context* context = shared->context.get();
-    pa_context_set_state_callback(context, &onContextState, loop);
-    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        *error = QStringLiteral("No sound server is reachable: ") + serverError(context);
-        return nullptr;
-    }
-    if (pa_threaded_mainloop_start(loop) < 0) {
-        *error = QStringLiteral("The sound client could not start its event loop.");
-        return nullptr;
-    }
-    bool ready = false;
-    {
-        LoopLock lock(loop);
-        const bool answered = shared->waitFor(timeoutMs, [&] {
-            const pa_context_state_t state = pa_context_get_state(context);
-            return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-        });
-        ready = pa_context_get_state(context) == PA_CONTEXT_READY;
-        if (!ready) {
-            *error = answered
-                         ? QStringLiteral("No sound server is reachable: ") + serverError(context)
-                         : QStringLiteral("The sound server did not answer within %1 ms.")
-                               .arg(timeoutMs);
-        }
-    }
-    if (!ready) {
+    auto shared = connectPulse(clientName, timeoutMs, error);
+    if (!shared) {
         return nullptr;
     }
     return std::unique_ptr<PulseClient>(new PulseClient(std::move(shared), timeoutMs));

@@ -15,6 +15,9 @@ std::unique_ptr<MciDevice> MpegVideoDevice::open(const QString& file, unsigned l
     MpvSession::Options options = MpvSession::safeDefaults();
     options.emplace_back(QStringLiteral("vid"), QStringLiteral("no"));
     options.emplace_back(QStringLiteral("vo"), QStringLiteral("null"));
+    // Not the player's name: a recording of the player's own sound leaves the start sound out.
+    options.emplace_back(QStringLiteral("audio-client-name"),
+                         QStringLiteral("Zorvita start sound"));
     try {
         return std::unique_ptr<MciDevice>(
             new MpegVideoDevice(file, std::make_unique<MpvSession>(options)));

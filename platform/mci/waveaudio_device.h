@@ -35,6 +35,10 @@ class WaveCapture {
 // can move the stream to another source with the desktop's recording control.
 std::unique_ptr<WaveCapture> openMonitorCapture(unsigned long* error);
 
+// Captures only this process's media player: its own playback stream, followed when it is
+// replaced, silence while it has none.
+std::unique_ptr<WaveCapture> openPlayerCapture(unsigned long* error);
+
 struct WaveAudioOptions {
     // Where captured sound waits until it is saved. Saving into the same file system costs no
     // copy and no second share of the disk; empty means the system's temporary folder.

@@ -1,5 +1,6 @@
 #include "platform/player/mpv_session.h"
 
+#include "platform/audio/player_stream.h"
 #include "platform/ui/error.h"
 
 #include <mpv/client.h>
@@ -78,7 +79,8 @@ MpvSession::Options MpvSession::safeDefaults() {
                         "reconnect_delay_max=8")},
         {QStringLiteral("idle"), QStringLiteral("yes")},
         {QStringLiteral("keep-open"), QStringLiteral("no")},
-        {QStringLiteral("audio-client-name"), QStringLiteral("Zorvita")},
+        // Recordings of the player's own sound find its stream at the sound server by this name.
+        {QStringLiteral("audio-client-name"), kPlayerAudioName},
         // PulseAudio first (PipeWire serves it too), then whatever else works.
         {QStringLiteral("ao"), QStringLiteral("pulse,")},
         {QStringLiteral("title"), QStringLiteral("Zorvita")},

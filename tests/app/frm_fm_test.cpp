@@ -1,5 +1,6 @@
 #include "app/frm_fm.h"
 #include "app/controls.h"
+#include "app/record_source_option.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/report_error.h"
 #include "skins/builtin_skin.h"
@@ -380,6 +381,44 @@ TEST_F(FrmFMTest, NewsSettingDrivesTheCheckBoxAndTheHeadlineStrip) {
     auto next = makeWindow();
     next->Form_Load();
     EXPECT_FALSE(next->ChkNews()->isChecked());
+}
+
+TEST_F(FrmFMTest, RecordOnlyThePlayerIsTheDefaultAndIsSavedWithOk) {
+    auto w = makeWindow();
+    w->Form_Load();
+    QCheckBox* box = w->recordSource().ChkRecordOnlyPlayer();
+    EXPECT_EQ(w->recordSource().LblRecordOnlyPlayer()->text(),
+              QStringLiteral("Record only this player's sound"));
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(setting(QStringLiteral("Recording"), QStringLiteral("Source")).isEmpty());
+    // The panel's controls stay apart and inside it.
+    const QRect panel = w->PicSettingsBox()->rect();
+    const QRect label = w->recordSource().LblRecordOnlyPlayer()->geometry();
+    EXPECT_TRUE(panel.contains(label));
+    EXPECT_FALSE(label.intersects(w->LblShowNews()->geometry()));
+    EXPECT_FALSE(label.intersects(w->OptSampleRate(6)->geometry()));
+
+    w->PicSettings_Click();
+    QTest::mouseClick(w->recordSource().LblRecordOnlyPlayer(), Qt::LeftButton);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(setting(QStringLiteral("Recording"), QStringLiteral("Source")).isEmpty());
+    w->PicOK_Click();
+    EXPECT_EQ(setting(QStringLiteral("Recording"), QStringLiteral("Source")),
+              QStringLiteral("System"));
+
+    auto next = makeWindow();
+    next->Form_Load();
+    EXPECT_FALSE(next->recordSource().ChkRecordOnlyPlayer()->isChecked());
+    next->recordSource().ChkRecordOnlyPlayer()->setChecked(true);
+    next->PicOK_Click();
+    EXPECT_EQ(setting(QStringLiteral("Recording"), QStringLiteral("Source")),
+              QStringLiteral("Player"));
+
+    // Anything but "System" records the player alone.
+    setSetting(QStringLiteral("Recording"), QStringLiteral("Source"), QStringLiteral("speakers"));
+    auto third = makeWindow();
+    third->Form_Load();
+    EXPECT_TRUE(third->recordSource().ChkRecordOnlyPlayer()->isChecked());
 }
 
 TEST_F(FrmFMTest, CloseButtonAndTrayCloseEndTheProgramAtOnce) {

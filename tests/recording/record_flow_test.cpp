@@ -155,6 +155,27 @@ TEST_F(RecordFlowTest, RecordWithoutPlaybackOnlyExplains) {
     EXPECT_TRUE(view.tag.isEmpty());
 }
 
+TEST(RecordFlowPlayerSound, RecordBeforeThePlayerHasSoundAsksToPlayFirst) {
+    FakeRecorderMci mci;
+    ScriptedMessageBoxes boxes;
+    FakeLabel label;
+    FakeView view;
+    RecordingShell shell;
+    ModRecorder recorder(mci, boxes, label, QStringLiteral("/nowhere"));
+    RecordFlow flow(
+        recorder, view,
+        {boxes, shell, label, [] { return 1; }, [] { return QDateTime(); }, [] { return false; }},
+        QStringLiteral("/nowhere"));
+    flow.PicRecord_Click();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("Please click on the Play button first to start playing the Radio\r\n"
+                             "and then click the Record button."));
+    EXPECT_EQ(boxes.shown()[0].style, 64);
+    EXPECT_TRUE(mci.sent.isEmpty());
+    EXPECT_TRUE(view.tag.isEmpty());
+}
+
 TEST_F(RecordFlowTest, NoCaptureDeviceIsACriticalMessage) {
     devices = 0;
     flow.PicRecord_Click();
