@@ -1,6 +1,7 @@
 #include "app/frm_fm.h"
 
 #include "app/controls.h"
+#include "app/mpris/window_mpris.h"
 #include "common/VendorSite.h"
 #include "news/HeadlineTicker.h"
 #include "news/NewsClient.h"
@@ -108,6 +109,7 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
         LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
     connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
             &news::HeadlineTicker::ParseHeadlines);
+    mpris_ = mpris::serveWindow(*this);
 }
 
 void FrmFM::ComposeStations() {

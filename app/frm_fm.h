@@ -33,6 +33,10 @@ class StationManager;
 class LiveUpdate;
 class StationModel;
 
+namespace mpris {
+class Service;
+}
+
 namespace news {
 class HeadlineTicker;
 class NewsClient;
@@ -104,6 +108,7 @@ class FrmFM final : public QWidget {
     ::RecordFlow& recordFlow() { return player_->recordFlow(); }
     news::NewsClient& newsClient() { return *newsClient_; }
     news::HeadlineTicker& newsTicker() { return *newsTicker_; }
+    mpris::Service& mpris() { return *mpris_; }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -270,6 +275,8 @@ class FrmFM final : public QWidget {
     std::unique_ptr<PlayerParts> player_;
     std::unique_ptr<news::NewsClient> newsClient_;
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
+    // Last, so it goes first: it reaches into the player and the station list.
+    std::unique_ptr<mpris::Service> mpris_;
 
     QString tag_;
     int loadCount_ = 0;

@@ -157,6 +157,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     }
     mpv_ = std::make_unique<MpvSession>(options);
     mpv_->observeFlag(QStringLiteral("paused-for-cache"));
+    mpv_->observeString(QStringLiteral("metadata/by-key/icy-title"));
+    mpv_->observeString(QStringLiteral("metadata/by-key/title"));
     mpv_->onEvent = [this](const MpvSession::Event& e) { onMpvEvent(e); };
 
     if (gl) {
@@ -185,6 +187,7 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
         } catch (const Error& e) {
             qWarning("%s", e.what());
         }
+        Q_EMIT volumeChanged();
     });
     setHeightTwips(heightTwips_);
     setFocusPolicy(Qt::StrongFocus);
@@ -203,6 +206,10 @@ MpvPlayer::~MpvPlayer() {
 
 int MpvPlayer::volume() const {
     return volume_->value();
+}
+
+void MpvPlayer::setVolume(int volume) {
+    volume_->setValue(volume);
 }
 
 void MpvPlayer::setHeightTwips(int twips) {
@@ -359,6 +366,8 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
             if (e.name == QLatin1String("paused-for-cache")) {
                 buffering_ = e.value.toBool();
                 updateState();
+            } else {
+                updateTitle();
             }
             return;
         case Type::EndFile:
@@ -408,6 +417,21 @@ void MpvPlayer::updateState() {
     if (state != lastState_) {
         lastState_ = state;
         raiseStatusChange();
+        Q_EMIT playStateChanged();
+    }
+}
+
+// A radio server's "StreamTitle" wins over a title tag, which on a radio stream is usually the
+// station's own name.
+void MpvPlayer::updateTitle() {
+    QString title = mpv_->stringProperty(QStringLiteral("metadata/by-key/icy-title"));
+    if (title.isEmpty()) {
+        title = mpv_->stringProperty(QStringLiteral("metadata/by-key/title"));
+    }
+    title = title.trimmed();
+    if (title != streamTitle_) {
+        streamTitle_ = title;
+        Q_EMIT streamTitleChanged();
     }
 }
 
