@@ -271,6 +271,8 @@ void MpvPlayer::play() {
 
 void MpvPlayer::stopMpv() {
     resolver_->cancel();
+    icyTitle_ = false;
+    setStreamTitle(QString());
     if (phase_ == Phase::Opening || phase_ == Phase::Playing) {
         mpv_->command({QStringLiteral("stop")});
     }
@@ -367,7 +369,7 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
                 buffering_ = e.value.toBool();
                 updateState();
             } else {
-                updateTitle();
+                updateTitle(e.name, e.value.toString());
             }
             return;
         case Type::EndFile:
@@ -407,6 +409,8 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
         case Attempt::Next::Ended:
             phase_ = Phase::Ended;
             buffering_ = false;
+            icyTitle_ = false;
+            setStreamTitle(QString());
             updateState();
             return;
     }
@@ -422,13 +426,22 @@ void MpvPlayer::updateState() {
 }
 
 // A radio server's "StreamTitle" wins over a title tag, which on a radio stream is usually the
-// station's own name.
-void MpvPlayer::updateTitle() {
-    QString title = mpv_->stringProperty(QStringLiteral("metadata/by-key/icy-title"));
+// station's own name. libmpv drops the title now and then while the stream goes on; the last one
+// stays until the stream stops.
+void MpvPlayer::updateTitle(const QString& name, const QString& value) {
+    const QString title = value.trimmed();
     if (title.isEmpty()) {
-        title = mpv_->stringProperty(QStringLiteral("metadata/by-key/title"));
+        return;
     }
-    title = title.trimmed();
+    if (name == QLatin1String("metadata/by-key/icy-title")) {
+        icyTitle_ = true;
+        setStreamTitle(title);
+    } else if (!icyTitle_) {
+        setStreamTitle(title);
+    }
+}
+
+void MpvPlayer::setStreamTitle(const QString& title) {
     if (title != streamTitle_) {
         streamTitle_ = title;
         Q_EMIT streamTitleChanged();

@@ -77,7 +77,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void onMpvEvent(const MpvSession::Event& e);
     void stopMpv();
     void updateState();
-    void updateTitle();
+    void updateTitle(const QString& name, const QString& value);
+    void setStreamTitle(const QString& title);
     void layoutChildren();
     void showVisualisationIfNoVideo();
     void dropVisualisation();
@@ -97,6 +98,7 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     std::int64_t startedEntry_ = 0;
     int errors_ = 0;
     QString streamTitle_;
+    bool icyTitle_ = false;
     int lastState_ = PlayUndefined;
     bool fullScreen_ = false;
     bool invokeURLs_ = true;

@@ -6,6 +6,7 @@
 #include "playback/playback.h"
 #include "stations/StationFile.h"
 #include "tests/app/app_folder.h"
+#include "tests/platform/audio/pulse_daemon.h"
 #include "tools/vendor-site/vendor_site.h"
 
 #include <QDBusArgument>
@@ -120,6 +121,7 @@ class MediaControl final : public QObject {
 class MprisTest : public AppFolderTest {
   protected:
     void SetUp() override {
+        ASSERT_TRUE(pulse_.ok()) << qPrintable(pulse_.error());
         ASSERT_TRUE(site_.listen(0));
         const QString stream = site_.baseUrl() + QStringLiteral("/stream.mp3");
         WriteStationFile(
@@ -151,6 +153,8 @@ class MprisTest : public AppFolderTest {
             20000);
     }
 
+    // The stream needs a sound output to keep playing.
+    testing_support::PulseDaemon pulse_;
     vendor_site::VendorSite site_{QStringLiteral(ZORVITA_SOURCE_DIR "/tools/vendor-site/www")};
     std::unique_ptr<app::FrmFM> window_;
     MediaControl control_;
