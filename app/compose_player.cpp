@@ -10,11 +10,30 @@
 #include "skins/picture_box.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QListWidget>
 
 namespace app {
 
 namespace {
+
+// Keeps the player as wide as its area whatever size a skin gives the area; as the area's child it
+// follows the area's place by itself.
+class FollowHolder final : public QObject {
+  public:
+    FollowHolder(QWidget* holder, QWidget* player) : QObject(holder), player_(player) {
+        holder->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            player_->setGeometry(0, 0, static_cast<QWidget*>(watched)->width(), player_->height());
+        }
+        return false;
+    }
+
+  private:
+    QWidget* player_;
+};
 
 // The control at the top-left corner of the player area, as wide as the area; its height comes
 // from the volume-control setting at load.
@@ -29,6 +48,7 @@ platform::MpvPlayer* createPlayer(QWidget* holder) {
     }
     wm->setObjectName(QStringLiteral("WM"));
     wm->setGeometry(0, 0, holder->width(), wm->height());
+    new FollowHolder(holder, wm);
     return wm;
 }
 

@@ -27,11 +27,9 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdint>
 #include <limits>
@@ -99,10 +97,13 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     setWindowTitle(QStringLiteral("Zorvita"));
     setFont(designFont(8));
     CreateControls();
-    skinLoader_ = std::make_unique<skins::SkinLoader>(settings_, boxes_, appFolder_, *LstSkins_);
+    skinLoader_ = std::make_unique<skins::SkinLoader>(
+        settings_, boxes_, appFolder_,
+        skins::SkinWindow{this, LstSkins_, backColorTargets(), foreColorTargets()});
     ComposeStations();
     LoadDesign();
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    chrome_ = std::make_unique<ChromeParts>(*this);
     newsClient_ =
         std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
     newsTicker_ = std::make_unique<news::HeadlineTicker>(
@@ -788,6 +789,7 @@ void FrmFM::closeEvent(QCloseEvent* event) {
 
 void FrmFM::PicClose_Click() {
     platform::trapErrors(boxes_, [this] {
+        UnhookHover();
         close();
         endProgram_();
     });
@@ -801,30 +803,19 @@ void FrmFM::mnuClose_Click() {
     });
 }
 
-// Dragging the window by any part of its own surface, with any mouse button.
-void FrmFM::Form_MouseDown() {
-    platform::trapErrors(boxes_, [this] {
-        if (QWindow* window = windowHandle()) {
-            window->startSystemMove();
-        }
-    });
-}
-
-void FrmFM::mousePressEvent(QMouseEvent* event) {
-    Form_MouseDown();
-    event->accept();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Station list and settings panel
 
 void FrmFM::PicSettings_Click() {
-    platform::trapErrors(boxes_,
-                         [this] { PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible()); });
+    platform::trapErrors(boxes_, [this] {
+        UnhookHover();
+        PicSettingsBox_->setVisible(!PicSettingsBox_->isVisible());
+    });
 }
 
 void FrmFM::PicOK_Click() {
     using platform::ignoreErrors;
+    ignoreErrors([this] { UnhookHover(); });
     // The panel's steps ignore their errors, but settings that were not saved must not pass for
     // saved: the first such failure is reported once, at the end.
     QString notSaved;

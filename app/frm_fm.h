@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/compose_chrome.h"
 #include "app/compose_player.h"
 
 #include <QIcon>
@@ -73,7 +74,6 @@ class FrmFM final : public QWidget {
     void Form_QueryUnload();
 
     // Handlers of the controls, named after them.
-    void Form_MouseDown();
     void PicClose_Click();
     void mnuClose_Click();
     void PicSettings_Click();
@@ -106,6 +106,9 @@ class FrmFM final : public QWidget {
     playback::Playback& playback() { return player_->playback(); }
     ModRecorder& recorder() { return player_->recorder(); }
     ::RecordFlow& recordFlow() { return player_->recordFlow(); }
+    ChromeParts& chrome() { return *chrome_; }
+    // Ends the picture buttons' rollover state (the clicks that change something call it first).
+    void UnhookHover() { chrome_->hover().UnhookHover(); }
     news::NewsClient& newsClient() { return *newsClient_; }
     news::HeadlineTicker& newsTicker() { return *newsTicker_; }
     mpris::Service& mpris() { return *mpris_; }
@@ -230,7 +233,6 @@ class FrmFM final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
 
   private:
     void CreateControls();
@@ -273,6 +275,7 @@ class FrmFM final : public QWidget {
     std::unique_ptr<ListScroller> listScroller_;
     std::unique_ptr<ListScroller> manageScroller_;
     std::unique_ptr<PlayerParts> player_;
+    std::unique_ptr<ChromeParts> chrome_;
     std::unique_ptr<news::NewsClient> newsClient_;
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
     // Last, so it goes first: it reaches into the player and the station list.

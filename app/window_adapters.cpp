@@ -113,4 +113,12 @@ void WindowRecordView::setTag(const QString& tag) {
     w_.setTag(tag);
 }
 
+void WindowChrome::endRollover() {
+    w_.UnhookHover();
+}
+
+void WindowRecordView::UnhookHover() {
+    w_.UnhookHover();
+}
+
 }  // namespace app

@@ -40,8 +40,8 @@ class WindowStationList final : public playback::StationList {
 class WindowChrome final : public playback::PlayerWindow {
   public:
     explicit WindowChrome(FrmFM& window) : w_(window) {}
-    // The buttons' rollover and the tray icon arrive with their own subsystems.
-    void endRollover() override {}
+    void endRollover() override;
+    // The tray icon arrives with its own subsystem.
     void refreshTray() override {}
     void setPicMessVisible(bool visible) override;
     void setFlashIcon(int index) override;
@@ -74,8 +74,7 @@ class WindowRecordView final : public RecordView {
     void showRecordButton(bool record) override;
     bool selectedRate(int* index, QString* caption) const override;
     void setTag(const QString& tag) override;
-    // The buttons' rollover arrives with its own subsystem.
-    void UnhookHover() override {}
+    void UnhookHover() override;
 
   private:
     FrmFM& w_;

@@ -156,9 +156,8 @@ int EncoderWAV::Encode(const char* buffer_ptr, int buffer_len, int* buffer_used)
         pending_.append(buffer_ptr, buffer_len);
     }
     converted_.clear();
-    const long long taken = encoder_->convert(pending_.constData(),
-                                              static_cast<std::size_t>(pending_.size()),
-                                              &converted_);
+    const long long taken = encoder_->convert(
+        pending_.constData(), static_cast<std::size_t>(pending_.size()), &converted_);
     if (taken < 0) {
         pending_.truncate(held);
         return kCodecFailed;

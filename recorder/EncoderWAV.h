@@ -25,9 +25,9 @@ namespace recorder {
 class EncoderWAV final : public Encoder {
   public:
     // The format dialog: shows the formats for rate and channels, true with *chosen on OK.
-    using FormatChooser = std::function<bool(QWidget* owner, const QString& title, int rate,
-                                             int channels, const QByteArray& current,
-                                             platform::WaveFormatOption* chosen)>;
+    using FormatChooser =
+        std::function<bool(QWidget* owner, const QString& title, int rate, int channels,
+                           const QByteArray& current, platform::WaveFormatOption* chosen)>;
 
     enum Result : int {
         kOk = 0,

@@ -15,20 +15,20 @@ constexpr int kDrainMs = 3000;
 
 int lineType(const platform::SourcePort& port) {
     switch (port.kind) {
-    case platform::PortKind::Microphone:
-        return WaveInRecorder::kLineMicrophone;
-    case platform::PortKind::Line:
-        return WaveInRecorder::kLineLine;
-    case platform::PortKind::Auxiliary:
-        return WaveInRecorder::kLineAuxiliary;
-    case platform::PortKind::Digital:
-        return WaveInRecorder::kLineDigital;
-    case platform::PortKind::Telephone:
-        return WaveInRecorder::kLineTelephone;
-    case platform::PortKind::Analog:
-        return WaveInRecorder::kLineAnalog;
-    case platform::PortKind::Other:
-        break;
+        case platform::PortKind::Microphone:
+            return WaveInRecorder::kLineMicrophone;
+        case platform::PortKind::Line:
+            return WaveInRecorder::kLineLine;
+        case platform::PortKind::Auxiliary:
+            return WaveInRecorder::kLineAuxiliary;
+        case platform::PortKind::Digital:
+            return WaveInRecorder::kLineDigital;
+        case platform::PortKind::Telephone:
+            return WaveInRecorder::kLineTelephone;
+        case platform::PortKind::Analog:
+            return WaveInRecorder::kLineAnalog;
+        case platform::PortKind::Other:
+            break;
     }
     return 0;
 }
@@ -231,7 +231,9 @@ bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
             Qt::QueuedConnection);
     };
     QString error;
-    capture_ = server_->capture(selected_, Channels, samplerate, std::move(wake), &error);
+    // Woken once an entry's worth is there: no more trips to this thread than deliveries.
+    capture_ =
+        server_->capture(selected_, Channels, samplerate, entryBytes_, std::move(wake), &error);
     return capture_ != nullptr;
 }
 

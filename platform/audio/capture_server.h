@@ -34,8 +34,8 @@ struct CaptureSourceInfo {
 };
 
 // A capture whose data waits in the sound server's buffer until it is read. The wake function
-// given at the start is called on the server client's thread whenever data arrives or the capture
-// fails; read() may be called from any one thread.
+// given at the start is called on the server client's thread whenever wakeBytes are there to
+// read or the capture fails; read() may be called from any one thread.
 class PulledCapture {
   public:
     virtual ~PulledCapture() = default;
@@ -64,7 +64,7 @@ class CaptureServer {
                            QString* error) = 0;
     // Starts capturing 16-bit little-endian PCM from the source (empty: the default source).
     virtual std::unique_ptr<PulledCapture> capture(const QString& source, int channels, int rate,
-                                                   std::function<void()> wake,
+                                                   int wakeBytes, std::function<void()> wake,
                                                    QString* error) = 0;
 };
 

@@ -448,23 +448,23 @@ struct SuccessWait {
 
 PortKind portKind(int type) {
     switch (type) {
-    case PA_DEVICE_PORT_TYPE_MIC:
-    case PA_DEVICE_PORT_TYPE_HEADSET:
-    case PA_DEVICE_PORT_TYPE_HANDSET:
-        return PortKind::Microphone;
-    case PA_DEVICE_PORT_TYPE_LINE:
-        return PortKind::Line;
-    case PA_DEVICE_PORT_TYPE_AUX:
-        return PortKind::Auxiliary;
-    case PA_DEVICE_PORT_TYPE_SPDIF:
-    case PA_DEVICE_PORT_TYPE_HDMI:
-        return PortKind::Digital;
-    case PA_DEVICE_PORT_TYPE_PHONE:
-        return PortKind::Telephone;
-    case PA_DEVICE_PORT_TYPE_ANALOG:
-        return PortKind::Analog;
-    default:
-        return PortKind::Other;
+        case PA_DEVICE_PORT_TYPE_MIC:
+        case PA_DEVICE_PORT_TYPE_HEADSET:
+        case PA_DEVICE_PORT_TYPE_HANDSET:
+            return PortKind::Microphone;
+        case PA_DEVICE_PORT_TYPE_LINE:
+            return PortKind::Line;
+        case PA_DEVICE_PORT_TYPE_AUX:
+            return PortKind::Auxiliary;
+        case PA_DEVICE_PORT_TYPE_SPDIF:
+        case PA_DEVICE_PORT_TYPE_HDMI:
+            return PortKind::Digital;
+        case PA_DEVICE_PORT_TYPE_PHONE:
+            return PortKind::Telephone;
+        case PA_DEVICE_PORT_TYPE_ANALOG:
+            return PortKind::Analog;
+        default:
+            return PortKind::Other;
     }
 }
 
@@ -477,6 +477,7 @@ class PulledStream final : public PulledCapture {
     std::atomic<std::uint64_t> taken{0};
     std::uint64_t bytesPerSec = 0;
     pa_usec_t started = 0;
+    std::size_t wakeBytes = 0;
     // The part of the server's last fragment that did not fit the reader's room (loop lock).
     QByteArray staged;
 
@@ -489,8 +490,14 @@ class PulledStream final : public PulledCapture {
         }
     }
 
-    // Data stays in the stream's buffer until the reader takes it: only tell the reader.
-    static void onRead(pa_stream*, std::size_t, void* self) { static_cast<PulledStream*>(self)->wake(); }
+    // Data stays in the stream's buffer until the reader takes it: only tell the reader, once a
+    // piece of the size it reads is there (each wake-up costs a trip to the reader's thread).
+    static void onRead(pa_stream*, std::size_t readable, void* self) {
+        auto* impl = static_cast<PulledStream*>(self);
+        if (readable + static_cast<std::size_t>(impl->staged.size()) >= impl->wakeBytes) {
+            impl->wake();
+        }
+    }
 
     static void onState(pa_stream* s, void* self) {
         auto* impl = static_cast<PulledStream*>(self);
@@ -600,10 +607,10 @@ bool PulseClient::listSourceDetails(std::vector<CaptureSourceInfo>* sources, QSt
             source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
             for (std::uint32_t i = 0; i < info->n_ports; ++i) {
                 const pa_source_port_info* port = info->ports[i];
-                source.ports.push_back({QString::fromUtf8(port->name),
-                                        QString::fromUtf8(port->description ? port->description
-                                                                            : port->name),
-                                        portKind(port->type)});
+                source.ports.push_back(
+                    {QString::fromUtf8(port->name),
+                     QString::fromUtf8(port->description ? port->description : port->name),
+                     portKind(port->type)});
             }
             if (info->active_port != nullptr) {
                 source.activePort = QString::fromUtf8(info->active_port->name);
@@ -626,8 +633,9 @@ bool PulseClient::listSourceDetails(std::vector<CaptureSourceInfo>* sources, QSt
         *error = serverError(shared_->context.get());
         return false;
     }
-    std::sort(listing.found.begin(), listing.found.end(),
-              [](const CaptureSourceInfo& a, const CaptureSourceInfo& b) { return a.index < b.index; });
+    std::sort(
+        listing.found.begin(), listing.found.end(),
+        [](const CaptureSourceInfo& a, const CaptureSourceInfo& b) { return a.index < b.index; });
     *sources = std::move(listing.found);
     return true;
 }
@@ -670,7 +678,8 @@ bool PulseClient::setSourceVolume(const QString& source, int channels, std::uint
 }
 
 std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, int channels,
-                                                         int rate, std::function<void()> wake,
+                                                         int rate, int wakeBytes,
+                                                         std::function<void()> wake,
                                                          QString* error) {
     pa_sample_spec sampleFormat{};
     sampleFormat.format = PA_SAMPLE_S16LE;
@@ -689,6 +698,7 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     auto impl = std::make_unique<PulledStream>();
     impl->shared = shared_;
     impl->wake = std::move(wake);
+    impl->wakeBytes = wakeBytes > 0 ? static_cast<std::size_t>(wakeBytes) : 0;
     LoopLock lock(shared_->loop.get());
     pa_context* context = shared_->context.get();
     if (!shared_->contextGood()) {
@@ -709,12 +719,13 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     attr.tlength = static_cast<uint32_t>(-1);
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize =
-        static_cast<uint32_t>(pa_usec_to_bytes(50 * PA_USEC_PER_MSEC, &sampleFormat));
+    // The server's own piece size: smaller pieces cost the server more and gain the reader nothing,
+    // who is woken per ring entry anyway.
+    attr.fragsize = static_cast<uint32_t>(-1);
     const QByteArray sourceName = source.toUtf8();
     // No latency adjustment, as for the other captures: it would delay a monitor's first data.
-    if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
-                                 &attr, PA_STREAM_NOFLAGS) < 0) {
+    if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(), &attr,
+                                 PA_STREAM_NOFLAGS) < 0) {
         *error = serverError(context);
         return nullptr;
     }

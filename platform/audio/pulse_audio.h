@@ -73,11 +73,11 @@ class PulseClient {
     // The capture sources with their ports, active port, channel count and volume.
     bool listSourceDetails(std::vector<CaptureSourceInfo>* sources, QString* error);
     bool setSourcePort(const QString& source, const QString& port, QString* error);
-    bool setSourceVolume(const QString& source, int channels, std::uint32_t volume,
-                         QString* error);
+    bool setSourceVolume(const QString& source, int channels, std::uint32_t volume, QString* error);
     // A capture read at the caller's pace: what is not read waits in the server's buffer.
     std::unique_ptr<PulledCapture> recordPulled(const QString& source, int channels, int rate,
-                                                std::function<void()> wake, QString* error);
+                                                int wakeBytes, std::function<void()> wake,
+                                                QString* error);
     // False once the connection to the server is lost.
     bool isConnected() const;
 

@@ -24,11 +24,12 @@ class PulseCaptureServer final : public CaptureServer {
     }
 
     std::unique_ptr<PulledCapture> capture(const QString& source, int channels, int rate,
-                                           std::function<void()> wake, QString* error) override {
+                                           int wakeBytes, std::function<void()> wake,
+                                           QString* error) override {
         if (!ensureClient(error)) {
             return nullptr;
         }
-        return client_->recordPulled(source, channels, rate, std::move(wake), error);
+        return client_->recordPulled(source, channels, rate, wakeBytes, std::move(wake), error);
     }
 
   private:

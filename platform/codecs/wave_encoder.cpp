@@ -59,9 +59,8 @@ struct WaveEncoder::Impl {
 
     // Encodes the held samples in codec-sized frames; a last partial frame only when `all`.
     bool encodeHeld(bool all, QByteArray* out) {
-        const bool anySize =
-            (codec->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0 ||
-            codec->frame_size == 0;
+        const bool anySize = (codec->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0 ||
+                             codec->frame_size == 0;
         const bool smallLast = (codec->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) != 0;
         for (;;) {
             const int held = av_audio_fifo_size(fifo.get());
@@ -97,8 +96,8 @@ struct WaveEncoder::Impl {
 
     bool resampleIntoFifo(const std::uint8_t* in, int frames) {
         const int room = swr_get_out_samples(resampler.get(), frames);
-        if (room < 0 || av_audio_fifo_realloc(fifo.get(), av_audio_fifo_size(fifo.get()) + room +
-                                                              1) < 0) {
+        if (room < 0 ||
+            av_audio_fifo_realloc(fifo.get(), av_audio_fifo_size(fifo.get()) + room + 1) < 0) {
             return false;
         }
         std::unique_ptr<AVFrame, FrameFree> converted(av_frame_alloc());
@@ -166,8 +165,8 @@ std::unique_ptr<WaveEncoder> WaveEncoder::open(int rate, int channels, const QBy
         rc = swr_init(swr);
     }
     impl->frameSamples = impl->codec->frame_size > 0 ? impl->codec->frame_size : kFreeFrameSamples;
-    impl->fifo.reset(av_audio_fifo_alloc(impl->codec->sample_fmt, outChannels,
-                                         impl->frameSamples * 2));
+    impl->fifo.reset(
+        av_audio_fifo_alloc(impl->codec->sample_fmt, outChannels, impl->frameSamples * 2));
     impl->frame.reset(av_frame_alloc());
     impl->packet.reset(av_packet_alloc());
     if (rc < 0 || !impl->fifo || !impl->frame || !impl->packet) {
@@ -188,9 +187,8 @@ long long WaveEncoder::convert(const char* pcm, std::size_t bytes, QByteArray* o
         out->append(pcm, static_cast<qsizetype>(whole));
         return static_cast<long long>(whole);
     }
-    if (whole > 0 &&
-        !impl_->resampleIntoFifo(reinterpret_cast<const std::uint8_t*>(pcm),
-                                 static_cast<int>(whole / frameBytes))) {
+    if (whole > 0 && !impl_->resampleIntoFifo(reinterpret_cast<const std::uint8_t*>(pcm),
+                                              static_cast<int>(whole / frameBytes))) {
         return -1;
     }
     return impl_->encodeHeld(false, out) ? static_cast<long long>(whole) : -1;

@@ -63,14 +63,14 @@ bool unreadableInWave(AVCodecID id) {
 
 bool isPcmCodec(AVCodecID id) {
     switch (id) {
-    case AV_CODEC_ID_PCM_U8:
-    case AV_CODEC_ID_PCM_S16LE:
-    case AV_CODEC_ID_PCM_S24LE:
-    case AV_CODEC_ID_PCM_S32LE:
-    case AV_CODEC_ID_PCM_F32LE:
-        return true;
-    default:
-        return false;
+        case AV_CODEC_ID_PCM_U8:
+        case AV_CODEC_ID_PCM_S16LE:
+        case AV_CODEC_ID_PCM_S24LE:
+        case AV_CODEC_ID_PCM_S32LE:
+        case AV_CODEC_ID_PCM_F32LE:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -108,8 +108,8 @@ const AVCodecTag* const kRiffTags[] = {avformat_get_riff_audio_tags(), nullptr};
 std::vector<QByteArray> recordsFor(const AVCodec* codec, int rate, int channels) {
     std::vector<QByteArray> out;
     const auto tryOpen = [&](int r, int c) {
-        const auto context = codec_setup::openEncoder(
-            codec, r, c, codec_setup::bitRateFor(codec->id, r, c, 0));
+        const auto context =
+            codec_setup::openEncoder(codec, r, c, codec_setup::bitRateFor(codec->id, r, c, 0));
         if (!context) {
             return false;
         }
@@ -129,8 +129,8 @@ std::vector<QByteArray> recordsFor(const AVCodec* codec, int rate, int channels)
     // Otherwise one entry: the highest common rate the codec takes up to the recording's, else
     // the lowest above it.
     std::vector<int> rates(kCommonRates.begin(), kCommonRates.end());
-    const auto above = std::stable_partition(rates.begin(), rates.end(),
-                                             [&](int r) { return r <= rate; });
+    const auto above =
+        std::stable_partition(rates.begin(), rates.end(), [&](int r) { return r <= rate; });
     std::reverse(rates.begin(), above);
     for (const int r : rates) {
         if (r != rate && (tryOpen(r, channels) || (channels != 1 && tryOpen(r, 1)))) {
@@ -228,23 +228,23 @@ namespace codec_setup {
 
 std::int64_t bitRateFor(AVCodecID id, int rate, int channels, std::int64_t asked) {
     switch (id) {
-    case AV_CODEC_ID_MP3:
-    case AV_CODEC_ID_MP2:
-    case AV_CODEC_ID_AAC:
-    case AV_CODEC_ID_AC3:
-    case AV_CODEC_ID_WMAV1:
-    case AV_CODEC_ID_WMAV2:
-    case AV_CODEC_ID_DTS:
-        if (asked > 0) {
-            return asked;
-        }
-        return static_cast<std::int64_t>(rate >= 32000 ? 64000 : 32000) * channels;
-    case AV_CODEC_ID_ADPCM_G726:
-        return asked > 0 ? asked : 32000;
-    case AV_CODEC_ID_G723_1:
-        return 6300;
-    default:
-        return 0;
+        case AV_CODEC_ID_MP3:
+        case AV_CODEC_ID_MP2:
+        case AV_CODEC_ID_AAC:
+        case AV_CODEC_ID_AC3:
+        case AV_CODEC_ID_WMAV1:
+        case AV_CODEC_ID_WMAV2:
+        case AV_CODEC_ID_DTS:
+            if (asked > 0) {
+                return asked;
+            }
+            return static_cast<std::int64_t>(rate >= 32000 ? 64000 : 32000) * channels;
+        case AV_CODEC_ID_ADPCM_G726:
+            return asked > 0 ? asked : 32000;
+        case AV_CODEC_ID_G723_1:
+            return 6300;
+        default:
+            return 0;
     }
 }
 
@@ -278,18 +278,18 @@ QByteArray waveFormatOf(const AVCodecContext* context) {
     const int rate = context->sample_rate;
     const int channels = context->ch_layout.nb_channels;
     switch (context->codec_id) {
-    case AV_CODEC_ID_PCM_U8:
-        return pcmWaveFormat(rate, channels, 8);
-    case AV_CODEC_ID_PCM_S16LE:
-        return pcmWaveFormat(rate, channels, 16);
-    case AV_CODEC_ID_PCM_S24LE:
-        return pcmWaveFormat(rate, channels, 24);
-    case AV_CODEC_ID_PCM_S32LE:
-        return pcmWaveFormat(rate, channels, 32);
-    case AV_CODEC_ID_PCM_F32LE:
-        return floatWaveFormat(rate, channels);
-    default:
-        break;
+        case AV_CODEC_ID_PCM_U8:
+            return pcmWaveFormat(rate, channels, 8);
+        case AV_CODEC_ID_PCM_S16LE:
+            return pcmWaveFormat(rate, channels, 16);
+        case AV_CODEC_ID_PCM_S24LE:
+            return pcmWaveFormat(rate, channels, 24);
+        case AV_CODEC_ID_PCM_S32LE:
+            return pcmWaveFormat(rate, channels, 32);
+        case AV_CODEC_ID_PCM_F32LE:
+            return floatWaveFormat(rate, channels);
+        default:
+            break;
     }
     // The WAVE writer of libavformat knows each codec's record (MP3's, ADPCM's coefficients, ...):
     // let it write a header into memory and take its format chunk.
@@ -344,20 +344,20 @@ const AVCodec* encoderForFormat(const WaveFormatFields& fields) {
     AVCodecID id = AV_CODEC_ID_NONE;
     if (fields.formatTag == kWaveFormatPcm) {
         switch (fields.bitsPerSample) {
-        case 8:
-            id = AV_CODEC_ID_PCM_U8;
-            break;
-        case 16:
-            id = AV_CODEC_ID_PCM_S16LE;
-            break;
-        case 24:
-            id = AV_CODEC_ID_PCM_S24LE;
-            break;
-        case 32:
-            id = AV_CODEC_ID_PCM_S32LE;
-            break;
-        default:
-            break;
+            case 8:
+                id = AV_CODEC_ID_PCM_U8;
+                break;
+            case 16:
+                id = AV_CODEC_ID_PCM_S16LE;
+                break;
+            case 24:
+                id = AV_CODEC_ID_PCM_S24LE;
+                break;
+            case 32:
+                id = AV_CODEC_ID_PCM_S32LE;
+                break;
+            default:
+                break;
         }
     } else if (fields.formatTag == kWaveFormatFloat) {
         id = fields.bitsPerSample == 32 ? AV_CODEC_ID_PCM_F32LE : AV_CODEC_ID_NONE;

@@ -3,13 +3,14 @@
 //   app_helper main <application folder> <instance name>
 //       Starts the program as Main does, with message boxes printed to stdout instead of shown.
 //       Prints "ready" once the main window is up and keeps running until killed.
-//   app_helper screenshot <application folder> <output.png> [settings|manage|about|update|news]
-//       Opens the main window, optionally with a panel open, and saves what the screen shows of
-//       it (under an X server, the shaped window over the desktop). "update" runs the station
-//       update against the vendor host in ZORVITA_VENDOR_HOST (answering Yes) and shows the
-//       management list at its end; it rewrites the folder's Player.dll, so give it a copy.
-//       "news" switches headlines on, waits for the first one from the site in
-//       ZORVITA_VENDOR_HOST and slides it into view.
+//   app_helper screenshot <application folder> <output.png>
+//                         [settings|manage|about|update|news|hover] [skin]
+//       Opens the main window, optionally in a skin and with a panel open, and saves what the
+//       screen shows of it (under an X server, the shaped window over the desktop). "update" runs
+//       the station update against the vendor host in ZORVITA_VENDOR_HOST (answering Yes) and
+//       shows the management list at its end; it rewrites the folder's Player.dll, so give it a
+//       copy. "news" switches headlines on, waits for the first one from the site in
+//       ZORVITA_VENDOR_HOST and slides it into view. "hover" rests the pointer on Play.
 #include "app/controls.h"
 #include "app/frm_fm.h"
 #include "app/main_entry.h"
@@ -27,6 +28,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -87,10 +89,15 @@ int runMain(const QString& appFolder, const QString& instanceName) {
 
 int grab(app::FrmFM& window, const QString& out);
 
-int screenshot(const QString& appFolder, const QString& out, const QString& panel) {
+int screenshot(const QString& appFolder, const QString& out, const QString& panel,
+               const QString& skin) {
     PrintedMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
+    if (!skin.isEmpty()) {
+        settings.SaveSetting(QStringLiteral("Zorvita"), QStringLiteral("Skin"),
+                             QStringLiteral("Current"), skin);
+    }
     platform::DesktopShell shell;
     platform::MciSession mci;
     app::FrmFM window(boxes, settings, registry, shell, noRecording(mci), appFolder,
@@ -131,6 +138,15 @@ int screenshot(const QString& appFolder, const QString& out, const QString& pane
         window.LblTot()->setText(QStringLiteral("Station : 1 of 9"));
     } else if (panel == QLatin1String("about")) {
         window.PicAboutMe()->show();
+    } else if (panel == QLatin1String("hover")) {
+        // The pointer comes onto Play and rests there: the first movement hooks the button, the
+        // next arms the hover.
+        for (int i = 0; i < 2; ++i) {
+            const QPointF at(10 + i, 10);
+            QMouseEvent move(QEvent::MouseMove, at, window.PicPlay()->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(window.PicPlay(), &move);
+        }
     } else if (panel == QLatin1String("news")) {
         for (int i = 0; i < 400 && window.newsTicker().Headlines().isEmpty(); ++i) {
             QApplication::processEvents();
@@ -174,7 +190,7 @@ int main(int argc, char** argv) {
         return runMain(args[2], args[3]);
     }
     if (args.size() >= 4 && args[1] == QLatin1String("screenshot")) {
-        return screenshot(args[2], args[3], args.value(4));
+        return screenshot(args[2], args[3], args.value(4), args.value(5));
     }
     return 2;
 }

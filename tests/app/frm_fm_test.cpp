@@ -307,7 +307,9 @@ TEST_F(FrmFMTest, ChoosingTheLoadedSkinInAnotherLetterCaseDoesNotReload) {
 
 TEST_F(FrmFMTest, ChoosingAnotherSkinRunsTheWholeLoadSequenceAgain) {
     ASSERT_TRUE(QDir().mkpath(appFolder() + QStringLiteral("/Skins/Night")));
-    createFile(QStringLiteral("Skins/Night/Settings.ini"));
+    // An empty settings file is a whole skin: black colours, the built-in pictures and places.
+    ASSERT_TRUE(QFile(appFolder() + QStringLiteral("/Skins/Night/Settings.ini"))
+                    .open(QIODevice::WriteOnly));
     auto w = makeWindow();
     w->Form_Load();
     ASSERT_EQ(w->LstSkins()->count(), 2);
@@ -338,7 +340,9 @@ TEST_F(FrmFMTest, ChoosingAnotherSkinRunsTheWholeLoadSequenceAgain) {
 // program the way closing the last window does.
 TEST_F(FrmFMTest, ReloadingForANewSkinKeepsTheProgramRunning) {
     ASSERT_TRUE(QDir().mkpath(appFolder() + QStringLiteral("/Skins/Night")));
-    createFile(QStringLiteral("Skins/Night/Settings.ini"));
+    // An empty settings file is a whole skin: black colours, the built-in pictures and places.
+    ASSERT_TRUE(QFile(appFolder() + QStringLiteral("/Skins/Night/Settings.ini"))
+                    .open(QIODevice::WriteOnly));
     auto w = makeWindow();
     w->Form_Load();
     QTimer::singleShot(0, w.get(), [&] {

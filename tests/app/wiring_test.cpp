@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QMenu>
 #include <QRadioButton>
@@ -133,7 +134,9 @@ TEST_F(WiringTest, DoubleClickPlaysTheStationsAddressAndItsFailureIsReportedOnce
 TEST_F(WiringTest, PlayAndStopButtonsDriveThePlayerAndAReloadForgetsTheStartSound) {
     refusingStations();
     ASSERT_TRUE(QDir().mkpath(appFolder() + QStringLiteral("/Skins/Night")));
-    createFile(QStringLiteral("Skins/Night/Settings.ini"));
+    // An empty settings file is a whole skin: black colours, the built-in pictures and places.
+    ASSERT_TRUE(QFile(appFolder() + QStringLiteral("/Skins/Night/Settings.ini"))
+                    .open(QIODevice::WriteOnly));
     auto w = loaded();
     QTest::mouseClick(w->PicPlay(), Qt::LeftButton);
     EXPECT_EQ(w->WM()->URL(), refused + QStringLiteral("1"));

@@ -87,7 +87,8 @@ TEST_F(EncoderWavTest, DescribesItselfAndStartsWithCdQualityPcm) {
     EXPECT_EQ(e.FormatID(), QStringLiteral("44.1 kHz 16 Bit Stereo"));
     EXPECT_TRUE(e.WriteHeader());
     EXPECT_EQ(e.Format(), platform::pcmWaveFormat(44100, 2, 16));
-    EXPECT_EQ(e.Format().toHex(), QByteArray("0100020044ac000010b1020004001000" "0000"));
+    EXPECT_EQ(e.Format().toHex(), QByteArray("0100020044ac000010b1020004001000"
+                                             "0000"));
 }
 
 TEST_F(EncoderWavTest, OneSecondOfCdPcmMakesAFileOf176446Bytes) {
@@ -330,16 +331,16 @@ TEST_F(EncoderWavTest, AWriteErrorWhileClosingGives10) {
 // Whether sox reads a WAVE file of this format tag.
 bool soxReads(quint16 tag) {
     switch (tag) {
-    case 0x0001:
-    case 0x0002:
-    case 0x0003:
-    case 0x0006:
-    case 0x0007:
-    case 0x0011:
-    case 0x0031:
-        return true;
-    default:
-        return false;
+        case 0x0001:
+        case 0x0002:
+        case 0x0003:
+        case 0x0006:
+        case 0x0007:
+        case 0x0011:
+        case 0x0031:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -366,7 +367,8 @@ TEST_P(EveryFormatTest, IsReadBackByTheConverterAndBySox) {
 
         QByteArray output;
         ASSERT_EQ(runHelper(kConverter, {wav}, 60000, &output), 0) << output.constData();
-        const testing_support::DecodedMp3 d = testing_support::decodeMp3(wav + QStringLiteral(".mp3"));
+        const testing_support::DecodedMp3 d =
+            testing_support::decodeMp3(wav + QStringLiteral(".mp3"));
         ASSERT_TRUE(d.ok);
         const double heard = static_cast<double>(d.frames()) / d.rate;
         // The codecs' delays and last blocks add a little (MP3's own delay and frame, a codec's
@@ -380,7 +382,10 @@ TEST_P(EveryFormatTest, IsReadBackByTheConverterAndBySox) {
         const quint16 tag = qFromLittleEndian<quint16>(f.format.constData());
         if (soxReads(tag)) {
             QByteArray soxOut;
-            EXPECT_EQ(runHelper(QStringLiteral("sox"), {wav, QStringLiteral("-n"), QStringLiteral("stat")}, 30000, &soxOut), 0)
+            EXPECT_EQ(
+                runHelper(QStringLiteral("sox"),
+                          {wav, QStringLiteral("-n"), QStringLiteral("stat")}, 30000, &soxOut),
+                0)
                 << soxOut.constData();
         }
     }

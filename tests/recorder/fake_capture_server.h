@@ -56,6 +56,7 @@ class FakeCaptureServer final : public platform::CaptureServer {
     QString capturedSource;
     int capturedChannels = 0;
     int capturedRate = 0;
+    int capturedWakeBytes = 0;
     int volumeChannels = 0;
 
     platform::CaptureSourceInfo* find(const QString& name) {
@@ -92,8 +93,9 @@ class FakeCaptureServer final : public platform::CaptureServer {
         return true;
     }
     std::unique_ptr<platform::PulledCapture> capture(const QString& source, int channels, int rate,
-                                                     std::function<void()> wake,
+                                                     int wakeBytes, std::function<void()> wake,
                                                      QString*) override {
+        capturedWakeBytes = wakeBytes;
         if (!reachable) {
             return nullptr;
         }

@@ -97,7 +97,8 @@ class WaveInToneTest : public WaveInPulseTest, public ::testing::WithParamInterf
 
 TEST_P(WaveInToneTest, RecordsTheTonePlayedIntoTheOutput) {
     const auto [rate, channels] = GetParam();
-    ASSERT_TRUE(recorder_->SelectDevice(findDevice(*recorder_, QStringLiteral("Monitor of Null Output"))));
+    ASSERT_TRUE(
+        recorder_->SelectDevice(findDevice(*recorder_, QStringLiteral("Monitor of Null Output"))));
     ASSERT_TRUE(daemon_->playTone(1000, 10));
     QElapsedTimer clock;
     ASSERT_TRUE(recorder_->StartRecord(rate, channels));
@@ -125,9 +126,8 @@ TEST_P(WaveInToneTest, RecordsTheTonePlayedIntoTheOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndChannels, WaveInToneTest,
-                         ::testing::Values(Capture{48000, 2}, Capture{44100, 2},
-                                           Capture{22050, 2}, Capture{48000, 1},
-                                           Capture{44100, 1}, Capture{22050, 1}),
+                         ::testing::Values(Capture{48000, 2}, Capture{44100, 2}, Capture{22050, 2},
+                                           Capture{48000, 1}, Capture{44100, 1}, Capture{22050, 1}),
                          [](const auto& info) {
                              return std::to_string(info.param.rate) +
                                     (info.param.channels == 1 ? "Mono" : "Stereo");

@@ -16,10 +16,11 @@ platform::CaptureSourceInfo cardSource() {
     s.index = 1;
     s.name = QStringLiteral("card.input");
     s.description = QStringLiteral("Built-in Audio Analog Stereo");
-    s.ports = {{QStringLiteral("in-mic"), QStringLiteral("Microphone"), platform::PortKind::Microphone},
-               {QStringLiteral("in-line"), QStringLiteral("Line In"), platform::PortKind::Line},
-               {QStringLiteral("in-hdmi"), QStringLiteral("HDMI"), platform::PortKind::Digital},
-               {QStringLiteral("in-odd"), QStringLiteral("Radio"), platform::PortKind::Other}};
+    s.ports = {
+        {QStringLiteral("in-mic"), QStringLiteral("Microphone"), platform::PortKind::Microphone},
+        {QStringLiteral("in-line"), QStringLiteral("Line In"), platform::PortKind::Line},
+        {QStringLiteral("in-hdmi"), QStringLiteral("HDMI"), platform::PortKind::Digital},
+        {QStringLiteral("in-odd"), QStringLiteral("Radio"), platform::PortKind::Other}};
     s.activePort = QStringLiteral("in-line");
     s.channels = 2;
     s.volume = platform::CaptureServer::kNormalVolume;
@@ -199,6 +200,7 @@ TEST_F(WaveInRingTest, FilledEntriesArriveInRingOrderOnTheEventLoop) {
     EXPECT_EQ(server_->capturedSource, QString());
     EXPECT_EQ(server_->capturedChannels, 2);
     EXPECT_EQ(server_->capturedRate, 22050);
+    EXPECT_EQ(server_->capturedWakeBytes, 400);
     const QByteArray sound = counting(400 * 6 + 100);
     server_->current->push(sound);
     EXPECT_TRUE(lengths.empty()) << "data arrives through the event loop";

@@ -74,6 +74,47 @@ TEST(RegionFromPicture, EqualsTheUnionOfEveryRunOfARandomPicture) {
     EXPECT_EQ(skins::regionFromPicture(image, kMagenta), expected);
 }
 
+// Rows with the same runs are merged into taller rectangles; the result must cover exactly what
+// uniting the runs one by one covers, with fewer rectangles.
+TEST(RegionFromPicture, RowsWithTheSameRunsGiveTheRegionThatUnitingThemGives) {
+    QImage image = filled(120, 90, Qt::magenta);
+    for (int y = 10; y < 80; ++y) {
+        const int inset = y < 20 ? 20 - y : 0;
+        for (int x = 10 + inset; x < 110 - inset; ++x) {
+            if (y < 40 || y > 60 || x < 50 || x > 70) {
+                image.setPixelColor(x, y, QColor(20, 40, 200));
+            }
+        }
+    }
+    QRegion united;
+    for (int y = 0; y < image.height(); ++y) {
+        int x = 0;
+        while (x < image.width()) {
+            if (image.pixelColor(x, y) == QColor(Qt::magenta)) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < image.width() && image.pixelColor(x, y) != QColor(Qt::magenta)) {
+                ++x;
+            }
+            if (x > start + 2) {
+                united = united.united(QRect(start + 2, y + 1, x - start - 2, 1));
+            }
+        }
+    }
+    const QRegion region = skins::regionFromPicture(image, kMagenta);
+    EXPECT_TRUE(region.xored(united).isEmpty());
+    EXPECT_EQ(region.boundingRect(), united.boundingRect());
+    EXPECT_LT(region.rectCount(), united.rectCount());
+    EXPECT_EQ(region.rectCount(), 14);
+}
+
+TEST(RegionFromPicture, KeyNoPixelCanHaveKeepsEveryRun) {
+    const QRegion region = skins::regionFromPicture(filled(10, 4, Qt::magenta), -5);
+    EXPECT_EQ(region, QRegion(QRect(2, 1, 8, 4)));
+}
+
 TEST(ShapeWindowFromPicture, KeyZeroTakesTheTopLeftColourAndWritesItBack) {
     QImage image = filled(40, 30, Qt::magenta);
     for (int y = 5; y < 25; ++y) {

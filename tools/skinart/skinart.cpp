@@ -464,26 +464,74 @@ void makeFlash() {
     }
 }
 
-// A portrait placeholder for the About panel: a head-and-shoulders silhouette.
+// The developer in the About panel: a drawn illustration (not a photograph) of a cheerful
+// developer with headphones in front of a studio glow.
 void makePhoto() {
-    QImage image = blank(QSize(72, 88), kNavy);
+    const QSize size(72, 88);
+    QImage image = blank(size, kNavy);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 0, 88);
-    g.setColorAt(0.0, QColor(0x3D, 0x5F, 0xC0));
-    g.setColorAt(1.0, kNavy);
-    p.fillRect(image.rect(), g);
+    QRadialGradient glow(QPointF(36, 34), 60);
+    glow.setColorAt(0.0, QColor(0x3D, 0x5F, 0xC0));
+    glow.setColorAt(1.0, kNavy);
+    p.fillRect(image.rect(), glow);
+    drawWeb(p, QPointF(70, 4), 90, 10, 6, QColor(255, 255, 255, 30), 0.8);
+
+    const QColor skin(0xF1, 0xC2, 0x9B);
+    const QColor skinShade(0xD8, 0xA0, 0x7A);
+    const QColor hair(0x2B, 0x1B, 0x14);
+    // Shoulders in a red hoodie with a zip.
+    QPainterPath body;
+    body.moveTo(4, 88);
+    body.cubicTo(6, 66, 22, 60, 36, 60);
+    body.cubicTo(50, 60, 66, 66, 68, 88);
+    body.closeSubpath();
+    p.setPen(QPen(kInk, 1.2));
+    p.setBrush(kRed);
+    p.drawPath(body);
+    p.setPen(QPen(kDeepRed, 1.4));
+    p.drawLine(QPointF(36, 66), QPointF(36, 88));
+    // Neck and face.
     p.setPen(Qt::NoPen);
-    p.setBrush(kSilver);
-    p.drawEllipse(QPointF(36, 34), 15, 17);
-    QPainterPath shoulders;
-    shoulders.moveTo(6, 88);
-    shoulders.cubicTo(8, 60, 64, 60, 66, 88);
-    shoulders.closeSubpath();
-    p.drawPath(shoulders);
+    p.setBrush(skinShade);
+    p.drawRect(QRectF(31, 52, 10, 10));
+    p.setPen(QPen(kInk, 1.0));
+    p.setBrush(skin);
+    p.drawEllipse(QPointF(36, 38), 15, 17);
+    // Hair: a swept fringe.
+    QPainterPath top;
+    top.moveTo(20, 36);
+    top.cubicTo(18, 18, 30, 16, 38, 19);
+    top.cubicTo(46, 14, 56, 22, 52, 36);
+    top.cubicTo(48, 28, 40, 27, 34, 24);
+    top.cubicTo(30, 29, 24, 30, 20, 36);
+    top.closeSubpath();
+    p.setBrush(hair);
+    p.drawPath(top);
+    // Glasses, eyes and a smile.
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kInk, 1.3));
+    p.drawRoundedRect(QRectF(24.5, 35, 10, 7), 2, 2);
+    p.drawRoundedRect(QRectF(37.5, 35, 10, 7), 2, 2);
+    p.drawLine(QPointF(34.5, 38), QPointF(37.5, 38));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    p.drawEllipse(QPointF(29.5, 38.6), 1.3, 1.3);
+    p.drawEllipse(QPointF(42.5, 38.6), 1.3, 1.3);
+    p.setPen(QPen(QColor(0x8A, 0x3B, 0x2A), 1.4, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(30, 41, 12, 8), 200 * 16, 140 * 16);
+    // Headphones over the head.
+    p.setPen(QPen(kSilver, 2.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(17, 16, 38, 40), 20 * 16, 140 * 16);
+    p.setPen(QPen(kInk, 1.0));
+    p.setBrush(kBlue);
+    p.drawRoundedRect(QRectF(15, 32, 7, 13), 3, 3);
+    p.drawRoundedRect(QRectF(50, 32, 7, 13), 3, 3);
+
     p.setPen(QPen(kRed, 3));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(1.5, 1.5, 69, 85));
+    p.drawRect(QRectF(1.5, 1.5, size.width() - 3, size.height() - 3));
     p.end();
     save(image, QStringLiteral("Photo.jpg"));
 }

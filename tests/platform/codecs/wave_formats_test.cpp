@@ -1,5 +1,5 @@
-#include "platform/codecs/format_dialog.h"
 #include "platform/codecs/wave_formats.h"
+#include "platform/codecs/format_dialog.h"
 #include "recorder/EncoderWAV.h"
 
 #include <QApplication>
@@ -41,10 +41,9 @@ TEST(WaveFormatsTest, PcmRecordsAreBuiltFromRateChannelsAndBits) {
 TEST(WaveFormatsTest, TheListOffersTheUsualFamiliesWithTheirRecords) {
     const auto all = platform::encodableWaveFormats(44100, 2);
     ASSERT_GE(all.size(), 11u);
-    const QStringList pcmIds{QStringLiteral("44.1 kHz 8 Bit Stereo"),
-                             QStringLiteral("44.1 kHz 16 Bit Stereo"),
-                             QStringLiteral("44.1 kHz 24 Bit Stereo"),
-                             QStringLiteral("44.1 kHz 32 Bit Stereo")};
+    const QStringList pcmIds{
+        QStringLiteral("44.1 kHz 8 Bit Stereo"), QStringLiteral("44.1 kHz 16 Bit Stereo"),
+        QStringLiteral("44.1 kHz 24 Bit Stereo"), QStringLiteral("44.1 kHz 32 Bit Stereo")};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(all[static_cast<std::size_t>(i)].tag, QStringLiteral("PCM"));
         EXPECT_EQ(all[static_cast<std::size_t>(i)].id, pcmIds[i]);
