@@ -1,4 +1,7 @@
 #include "app/frm_fm.h"
+#include "app/startup_trace.h"
+
+#include "app/tray/mod_sys_tray.h"
 
 #include "app/controls.h"
 #include "app/mpris/window_mpris.h"
@@ -95,6 +98,7 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
       endProgram_(std::move(endProgram)) {
     setObjectName(QStringLiteral("FrmFM"));
     setWindowTitle(QStringLiteral("Zorvita"));
+    StartupTrace::watchFirstPaint(this);
     setFont(designFont(8));
     CreateControls();
     skinLoader_ = std::make_unique<skins::SkinLoader>(
@@ -102,7 +106,9 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
         skins::SkinWindow{this, LstSkins_, backColorTargets(), foreColorTargets()});
     ComposeStations();
     LoadDesign();
+    StartupTrace::mark("window and skin design");
     player_ = std::make_unique<PlayerParts>(*this, std::move(media));
+    StartupTrace::mark("media player");
     chrome_ = std::make_unique<ChromeParts>(*this);
     newsClient_ =
         std::make_unique<news::NewsClient>(VendorUrl(QStringLiteral("/LIVE/FM_News.php")));
@@ -110,7 +116,18 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
         LblNews_, PicNews_, TmrNewsSlide_, [this] { FetchHeadlines(); }, [this] { NoHeadlines(); });
     connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
             &news::HeadlineTicker::ParseHeadlines);
+    ComposeTray();
     mpris_ = mpris::serveWindow(*this);
+}
+
+void FrmFM::ComposeTray() {
+    tray_ = std::make_unique<ModSysTray>(
+        *this, std::make_unique<QtTrayIcon>(RCPopup_), boxes_,
+        ModSysTray::Sources{[this] { return WM()->playState() == platform::PlayPlaying; },
+                            [this] { return playback().CurrentStation(); },
+                            [this] { UnhookHover(); }});
+    connect(PicMin_, &skins::PictureBox::Click, tray_.get(), &ModSysTray::PicMin_Click);
+    connect(mnuShow_, &QAction::triggered, tray_.get(), &ModSysTray::mnuShow_Click);
 }
 
 void FrmFM::ComposeStations() {
@@ -632,12 +649,15 @@ void FrmFM::Form_Load() {
         GetAvailableSkins();
         long keyColour = 0;
         skins::ShapeWindowFromPicture(*this, *BackPic_, keyColour);
+        StartupTrace::mark("skin and shape");
         GetVolumeControlSettings();
         if (!CheckRequiredFiles()) {
             return;
         }
+        StartupTrace::mark("required files");
         LoadStations();
         PrepareStationLists();
+        StartupTrace::mark("station file");
         if (settings_.GetSetting(kApp, QStringLiteral("News"), QStringLiteral("Show")) ==
             QLatin1String("1")) {
             NewNewsSocket();
@@ -767,8 +787,9 @@ void FrmFM::StopPlayback() {
     playback().PicStop_Click();
 }
 
-// The tray subsystem: removes the notification-area icon.
-void FrmFM::DeleteTrayIcon() {}
+void FrmFM::DeleteTrayIcon() {
+    tray_->UpdateTrayIcon(2);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Shutdown
@@ -780,6 +801,14 @@ void FrmFM::Form_QueryUnload() {
         recordFlow().StopRecordingAction();
     }
     ClosePlayer();
+    DeleteTrayIcon();
+}
+
+void FrmFM::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        tray_->Form_Resize();
+    }
 }
 
 void FrmFM::closeEvent(QCloseEvent* event) {

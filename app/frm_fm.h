@@ -51,6 +51,7 @@ class SkinLoader;
 namespace app {
 
 class ClickLabel;
+class ModSysTray;
 
 // The main window: a borderless, shaped, skinned picture that carries every control of the
 // player. It owns the controls, runs the load sequence and the settings panel, and hands the
@@ -111,6 +112,7 @@ class FrmFM final : public QWidget {
     void UnhookHover() { chrome_->hover().UnhookHover(); }
     news::NewsClient& newsClient() { return *newsClient_; }
     news::HeadlineTicker& newsTicker() { return *newsTicker_; }
+    ModSysTray& tray() { return *tray_; }
     mpris::Service& mpris() { return *mpris_; }
 
     // The controls a skin's background colour and text colour apply to.
@@ -232,6 +234,7 @@ class FrmFM final : public QWidget {
     QAction* mnuClose() const { return mnuClose_; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -242,6 +245,8 @@ class FrmFM final : public QWidget {
     void CreateMenus();
     // The station model, its management panel and the press-and-hold arrows.
     void ComposeStations();
+    // The notification-area icon and its menu.
+    void ComposeTray();
     // Puts every control back as the built-in design has it: pictures, colours, places, and
     // what is shown. A reload starts from here, as a freshly created window does.
     void LoadDesign();
@@ -278,6 +283,7 @@ class FrmFM final : public QWidget {
     std::unique_ptr<ChromeParts> chrome_;
     std::unique_ptr<news::NewsClient> newsClient_;
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
+    std::unique_ptr<ModSysTray> tray_;
     // Last, so it goes first: it reaches into the player and the station list.
     std::unique_ptr<mpris::Service> mpris_;
 

@@ -1,5 +1,7 @@
 #include "app/frm_fm.h"
+#include "app/help/frm_message.h"
 #include "app/main_entry.h"
+#include "app/startup_trace.h"
 #include "platform/audio/pulse_audio.h"
 #include "platform/mci/mci.h"
 #include "platform/mci/mpegvideo_device.h"
@@ -14,12 +16,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv) {
+    app::StartupTrace::mark("main");
     QApplication application(argc, argv);
+    app::StartupTrace::mark("qapplication");
     platform::QtMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
+    app::StartupTrace::mark("settings");
     platform::DesktopShell shell;
     platform::SingleInstance instance(QStringLiteral("Zorvita"));
     const QString appFolder = QCoreApplication::applicationDirPath();
@@ -32,6 +38,9 @@ int main(int argc, char** argv) {
     recording.tempFolder = appFolder;
     platform::registerWaveAudio(mci, std::move(recording));
 
+    // Lives until it is closed or the program ends; ending the program never closes it, so its
+    // close handler runs only when the user closes it.
+    std::unique_ptr<app::FrmMessage> help;
     app::MainServices services{
         boxes,
         settings,
@@ -45,7 +54,10 @@ int main(int argc, char** argv) {
             std::fflush(nullptr);
             std::_Exit(0);
         },
-        {},
+        [&] {
+            help = std::make_unique<app::FrmMessage>(boxes, settings, shell);
+            help->show();
+        },
         {},
         {mci, [] { return platform::countCaptureSources(); },
          [] { return QDateTime::currentDateTime(); }},

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/frm_fm.h"
+#include "app/tray/mod_sys_tray.h"
 #include "playback/playback.h"
 #include "skins/picture_box.h"
 #include "stations/StationModel.h"
@@ -58,6 +59,10 @@ void WindowChrome::setPicMessVisible(bool visible) {
 
 void WindowChrome::setFlashIcon(int index) {
     w_.setWindowIcon(w_.Flash(index));
+}
+
+void WindowChrome::refreshTray() {
+    w_.tray().UpdateTrayIcon(1);
 }
 
 void WindowChrome::setPauseCaption(const QString& caption) {

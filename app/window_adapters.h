@@ -41,8 +41,7 @@ class WindowChrome final : public playback::PlayerWindow {
   public:
     explicit WindowChrome(FrmFM& window) : w_(window) {}
     void endRollover() override;
-    // The tray icon arrives with its own subsystem.
-    void refreshTray() override {}
+    void refreshTray() override;
     void setPicMessVisible(bool visible) override;
     void setFlashIcon(int index) override;
     void setPauseCaption(const QString& caption) override;

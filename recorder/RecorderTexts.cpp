@@ -2,7 +2,9 @@
 
 #include "platform/registry/settings_store.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace recorder {
 
@@ -59,6 +61,62 @@ QString recordingStatus(std::int64_t intermediateBytes, const QString& rateText,
     return QStringLiteral("File Size: ") + formatSize(estimate) +
            QStringLiteral("          Length: ") + QString::number(seconds / 60) + QLatin1Char(':') +
            QStringLiteral("%1").arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool rateKeyAccepted(const QString& currentText, int key, const QString& typed) {
+    if (key == Qt::Key_Backspace) {
+        return true;
+    }
+    if (typed.isEmpty() || !typed.front().isPrint()) {
+        // Not typing: cursor keys, Delete, Tab and the like.
+        return true;
+    }
+    if (typed.size() != 1 || typed.front() < QLatin1Char('0') || typed.front() > QLatin1Char('9')) {
+        return false;
+    }
+    return currentText.size() < 5;
+}
+
+int recordingRate(const QString& rateText) {
+    bool ok = false;
+    const int rate = rateText.trimmed().toInt(&ok);
+    return ok && rate >= 1 && rate <= kHighestRate ? rate : 0;
+}
+
+int sliderFromVolume(int volume) {
+    return std::clamp(static_cast<int>(std::lround(volume / 2.0)), 0, kSliderMax);
+}
+
+int volumeFromSlider(int value) {
+    return value >= kSliderMax ? 65535 : std::max(0, value) * 2;
+}
+
+QString volumePercent(int value) {
+    return QString::number(
+               static_cast<int>(std::floor(static_cast<double>(value) / kSliderMax * 100.0))) +
+           QLatin1Char('%');
+}
+
+ChannelLevels channelLevels(std::span<const std::int16_t> samples, bool stereo) {
+    int left = 0;
+    int right = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const int v = std::abs(static_cast<int>(samples[i]));
+        if (!stereo || i % 2 == 0) {
+            left = std::max(left, v);
+        }
+        if (!stereo || i % 2 == 1) {
+            right = std::max(right, v);
+        }
+    }
+    return {std::max(left, 1), std::max(right, 1)};
+}
+
+std::int64_t elapsedAfter(std::int64_t elapsedMs, int bytes, int bytesPerSecond) {
+    if (bytesPerSecond <= 0) {
+        return elapsedMs;
+    }
+    return elapsedMs + std::llround(static_cast<double>(bytes) / bytesPerSecond * 1000.0);
 }
 
 std::optional<QColor> colourFromSetting(const QString& text) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace platform {
 class SettingsStore;
@@ -18,6 +19,39 @@ namespace recorder {
 inline const QString kBoxCaption = QStringLiteral("Velmo's Advance Recorder");
 inline const QString kWindowTitle = QStringLiteral(" Velmo's Advance Recorder");
 inline const QString kIdleStatus = QStringLiteral("File Size: 0 Bytes          Length: 0:00");
+inline const QString kSavingStatus = QStringLiteral("Saving. Please wait...");
+inline const QString kFormatDialogTitle = QStringLiteral("Select File Output format");
+
+// The highest rate a recording takes (the effects chain's limit).
+inline constexpr int kHighestRate = 96000;
+// The volume slider's range: the mixer line volume (0..65535) halved.
+inline constexpr int kSliderMax = 32767;
+
+// Whether a key typed into the rate box goes in: Backspace always, a digit while the text is
+// shorter than five characters, no other character. Keys that type nothing (cursor keys) pass.
+bool rateKeyAccepted(const QString& currentText, int key, const QString& typed);
+
+// The rate a rate text asks for, or 0 when it is none a recording can take (empty, not a number,
+// 0, above 96000).
+int recordingRate(const QString& rateText);
+
+// The slider position of a line volume: half of it, rounded, so the mixer's 65535 is the top.
+int sliderFromVolume(int volume);
+// The line volume of a slider position: twice it, the top being the mixer's 65535.
+int volumeFromSlider(int value);
+// The percentage label of a slider position: its whole percent of the top, then "%".
+QString volumePercent(int value);
+
+// The two level bars' inputs: the loudest sample of each channel (both channels alike for mono),
+// never below 1.
+struct ChannelLevels {
+    int left = 1;
+    int right = 1;
+};
+ChannelLevels channelLevels(std::span<const std::int16_t> samples, bool stereo);
+
+// Elapsed recording time after one more buffer of `bytes` at bytesPerSecond, in whole ms.
+std::int64_t elapsedAfter(std::int64_t elapsedMs, int bytes, int bytesPerSecond);
 
 // The rates offered, in the order of the list.
 QStringList sampleRates();

@@ -200,12 +200,19 @@ void WaveInRecorder::SetMixerLineVolume(int Volume) {
 
 bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
     // A new ring while a handler still reads the old one would pull it from under the handler.
-    if (IsRecording() || handlers_ > 0 || samplerate < 1 || Channels < 1 || bufferCount_ < 1) {
+    lastError_.clear();
+    if (IsRecording() || handlers_ > 0) {
+        lastError_ = QStringLiteral("already recording");
+        return false;
+    }
+    if (samplerate < 1 || Channels < 1 || bufferCount_ < 1) {
+        lastError_ = QStringLiteral("invalid rate, channels or buffer count");
         return false;
     }
     const int frameBytes = 2 * Channels;
     entryBytes_ = bufferSize_ / 2 * 2 / frameBytes * frameBytes;
     if (entryBytes_ < frameBytes) {
+        lastError_ = QStringLiteral("buffers too small for one frame");
         return false;
     }
     ring_.assign(static_cast<std::size_t>(bufferCount_), Entry{});
@@ -230,10 +237,12 @@ bool WaveInRecorder::StartRecord(int samplerate, int Channels) {
             },
             Qt::QueuedConnection);
     };
-    QString error;
     // Woken once an entry's worth is there: no more trips to this thread than deliveries.
-    capture_ =
-        server_->capture(selected_, Channels, samplerate, entryBytes_, std::move(wake), &error);
+    capture_ = server_->capture(selected_, Channels, samplerate, entryBytes_, std::move(wake),
+                                &lastError_);
+    if (!capture_ && lastError_.isEmpty()) {
+        lastError_ = QStringLiteral("the sound server refused the capture");
+    }
     return capture_ != nullptr;
 }
 

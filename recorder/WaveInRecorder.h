@@ -62,6 +62,8 @@ class WaveInRecorder final : public QObject {
     // now, the last entry partly filled; called from inside GotData nothing more is handed over.
     bool StopRecord();
     bool IsRecording() const { return capture_ != nullptr; }
+    // Why the last StartRecord failed (empty after a successful one).
+    const QString& LastError() const { return lastError_; }
 
   Q_SIGNALS:
     // intBuffer: the entry's whole sample array (BufferSize / 2 samples); lngLen: the bytes of it
@@ -82,6 +84,7 @@ class WaveInRecorder final : public QObject {
 
     std::unique_ptr<platform::CaptureServer> server_;
     QString selected_;
+    QString lastError_;
     int bufferCount_ = 5;
     int bufferSize_ = 10240;
 

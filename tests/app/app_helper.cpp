@@ -11,8 +11,11 @@
 //       shows the management list at its end; it rewrites the folder's Player.dll, so give it a
 //       copy. "news" switches headlines on, waits for the first one from the site in
 //       ZORVITA_VENDOR_HOST and slides it into view. "hover" rests the pointer on Play.
+//   app_helper helpshot <output.png>
+//       Shows the recording-help window with its box ticked and saves it.
 #include "app/controls.h"
 #include "app/frm_fm.h"
+#include "app/help/frm_message.h"
 #include "app/main_entry.h"
 #include "news/HeadlineTicker.h"
 #include "platform/mci/mci.h"
@@ -25,6 +28,7 @@
 #include "stations/StationManager.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QListWidget>
@@ -181,6 +185,29 @@ int grab(app::FrmFM& window, const QString& out) {
     return shot.save(out) ? 0 : 1;
 }
 
+int helpShot(const QString& out) {
+    PrintedMessageBoxes boxes;
+    platform::Registry registry(platform::Registry::defaultPath());
+    platform::SettingsStore settings(registry);
+    platform::DesktopShell shell;
+    app::FrmMessage help(boxes, settings, shell);
+    help.move(40, 40);
+    help.show();
+    help.ChkShow()->setChecked(true);
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(25);
+    }
+    QImage shot;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QRect r = help.frameGeometry().adjusted(-12, -12, 12, 12);
+        shot = help.screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+    } else {
+        shot = help.grab().toImage();
+    }
+    return shot.save(out) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +218,9 @@ int main(int argc, char** argv) {
     }
     if (args.size() >= 4 && args[1] == QLatin1String("screenshot")) {
         return screenshot(args[2], args[3], args.value(4), args.value(5));
+    }
+    if (args.size() >= 3 && args[1] == QLatin1String("helpshot")) {
+        return helpShot(args[2]);
     }
     return 2;
 }

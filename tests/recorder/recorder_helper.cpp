@@ -1,13 +1,18 @@
 // The screenshot maker for the documentation:
 //   recorder_helper screenshot <application folder> <output.png> [record]
-// opens the advanced recorder's window (recording for a moment with "record") and saves what
-// the screen shows of it. Run it under an X server (xvfb-run -a) with a sound server reachable.
+// opens the advanced recorder's window (with "record": on the first output monitor, every effect
+// on, recording for a moment) and saves what the screen shows of it. Run it under an X server
+// (xvfb-run -a) with a sound server reachable, playing something to see.
+#include "platform/audio/capture_server.h"
+#include "platform/codecs/format_dialog.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
 #include "platform/ui/message_box.h"
 #include "recorder/FrmRecorder.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
@@ -41,11 +46,19 @@ int screenshot(const QString& appFolder, const QString& out, bool record) {
     PrintedMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());
     platform::SettingsStore settings(registry);
-    recorder::FrmRecorder window(boxes, settings, appFolder);
+    recorder::FrmRecorder window(boxes, settings, appFolder, platform::makePulseCaptureServer(),
+                                 &platform::chooseWaveFormat);
     window.move(40, 40);
     window.load();
     window.show();
     if (record) {
+        const int monitor =
+            window.cboDev()->findText(QStringLiteral("Monitor of"), Qt::MatchStartsWith);
+        window.cboDev()->setCurrentIndex(monitor);
+        Q_EMIT window.cboDev()->activated(monitor);
+        for (int i = 0; i < 4; ++i) {
+            window.chkFX(i)->click();
+        }
         window.cmdDo()->click();
     }
     runEventsFor(record ? 3000 : 500);

@@ -1,6 +1,6 @@
-// The recorder's names, status texts, skin colours and its WAVE file, without a screen.
+// The recorder's names, status texts, rate box, volume slider, levels and skin colours, without
+// a screen.
 #include "recorder/RecorderTexts.h"
-#include "recorder/WaveFileWriter.h"
 #include "tests/support/temp_env.h"
 
 #include <QFile>
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -77,76 +76,60 @@ TEST_F(SkinColoursTest, AnotherSkinGivesItsColoursNumbersOnly) {
     EXPECT_FALSE(recorder::colourFromSetting(QStringLiteral("-1")));
 }
 
-std::uint32_t le32(const QByteArray& b, int at) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, b.constData() + at, 4);
-    return v;
+TEST(RecorderRateBoxTest, KeysAndRates) {
+    using recorder::rateKeyAccepted;
+    EXPECT_TRUE(rateKeyAccepted(QStringLiteral("4410"), Qt::Key_0, QStringLiteral("0")));
+    EXPECT_FALSE(rateKeyAccepted(QStringLiteral("44100"), Qt::Key_1, QStringLiteral("1")))
+        << "a sixth digit";
+    EXPECT_FALSE(rateKeyAccepted(QString(), Qt::Key_A, QStringLiteral("a")));
+    EXPECT_FALSE(rateKeyAccepted(QString(), Qt::Key_Minus, QStringLiteral("-")));
+    EXPECT_FALSE(rateKeyAccepted(QString(), 0, QStringLiteral("\u0663"))) << "digits 0-9 only";
+    EXPECT_TRUE(rateKeyAccepted(QStringLiteral("44100"), Qt::Key_Backspace, QStringLiteral("\b")));
+    EXPECT_TRUE(rateKeyAccepted(QStringLiteral("44100"), Qt::Key_Left, QString()))
+        << "moving the cursor is no typing";
+
+    using recorder::recordingRate;
+    EXPECT_EQ(recordingRate(QStringLiteral("44100")), 44100);
+    EXPECT_EQ(recordingRate(QStringLiteral("96000")), 96000);
+    EXPECT_EQ(recordingRate(QStringLiteral("1")), 1);
+    EXPECT_EQ(recordingRate(QStringLiteral("96001")), 0);
+    EXPECT_EQ(recordingRate(QStringLiteral("0")), 0);
+    EXPECT_EQ(recordingRate(QString()), 0);
+    EXPECT_EQ(recordingRate(QStringLiteral("44a")), 0);
 }
 
-class WaveFileWriterTest : public TempFolderTest {};
-
-TEST_F(WaveFileWriterTest, ACanonicalHeaderWithTheSizesFilledInAtClose) {
-    recorder::WaveFileWriter w;
-    QString error;
-    const QString file = path(QStringLiteral("Recorded_1"));
-    ASSERT_TRUE(w.open(file, 44100, 2, &error)) << error.toStdString();
-    const QByteArray second(176400, '\x11');
-    ASSERT_TRUE(w.write(second.constData(), second.size()));
-    ASSERT_TRUE(w.close());
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray all = f.readAll();
-    ASSERT_EQ(all.size(), 176444);
-    EXPECT_EQ(all.left(4), QByteArray("RIFF"));
-    EXPECT_EQ(le32(all, 4), 176436u);
-    EXPECT_EQ(all.mid(8, 8), QByteArray("WAVEfmt "));
-    EXPECT_EQ(le32(all, 16), 16u);
-    EXPECT_EQ(le32(all, 20), 0x00020001u);  // PCM, two channels
-    EXPECT_EQ(le32(all, 24), 44100u);
-    EXPECT_EQ(le32(all, 28), 176400u);
-    EXPECT_EQ(le32(all, 32), 0x00100004u);  // 4-byte frames of 16 bits
-    EXPECT_EQ(all.mid(36, 4), QByteArray("data"));
-    EXPECT_EQ(le32(all, 40), 176400u);
+TEST(RecorderVolumeTest, SliderAndLineVolume) {
+    EXPECT_EQ(recorder::sliderFromVolume(65535), 32767) << "the mixer's top is the slider's top";
+    EXPECT_EQ(recorder::sliderFromVolume(65534), 32767);
+    EXPECT_EQ(recorder::sliderFromVolume(13107), 6554);
+    EXPECT_EQ(recorder::sliderFromVolume(0), 0);
+    EXPECT_EQ(recorder::volumeFromSlider(32767), 65535);
+    EXPECT_EQ(recorder::volumeFromSlider(6554), 13108);
+    EXPECT_EQ(recorder::volumeFromSlider(0), 0);
+    EXPECT_EQ(recorder::volumePercent(0), QStringLiteral("0%"));
+    EXPECT_EQ(recorder::volumePercent(6553), QStringLiteral("19%"));
+    EXPECT_EQ(recorder::volumePercent(6554), QStringLiteral("20%"));
+    EXPECT_EQ(recorder::volumePercent(32766), QStringLiteral("99%"));
+    EXPECT_EQ(recorder::volumePercent(32767), QStringLiteral("100%"));
 }
 
-TEST_F(WaveFileWriterTest, AnEmptyRecordingAndAReopenedFile) {
-    const QString file = path(QStringLiteral("r"));
-    QString error;
-    {
-        recorder::WaveFileWriter w;
-        ASSERT_TRUE(w.open(file, 8000, 2, &error));
-        ASSERT_TRUE(w.write("abcd", 4));
-        ASSERT_TRUE(w.open(file, 11025, 2, &error)) << "opening again starts a new file";
-    }
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray all = f.readAll();
-    ASSERT_EQ(all.size(), 44) << "the destructor completes the file";
-    EXPECT_EQ(le32(all, 4), 36u);
-    EXPECT_EQ(le32(all, 24), 11025u);
-    EXPECT_EQ(le32(all, 40), 0u);
+TEST(RecorderLevelsTest, ChannelPeaksAndElapsedTime) {
+    const std::int16_t stereo[] = {100, -3000, -32768, 5, 7, 0};
+    auto l = recorder::channelLevels(stereo, true);
+    EXPECT_EQ(l.left, 32768);
+    EXPECT_EQ(l.right, 3000);
+    l = recorder::channelLevels(stereo, false);
+    EXPECT_EQ(l.left, 32768);
+    EXPECT_EQ(l.right, 32768);
+    const std::int16_t silence[] = {0, 0};
+    l = recorder::channelLevels(silence, true);
+    EXPECT_EQ(l.left, 1) << "silence still shows as 1";
+    EXPECT_EQ(l.right, 1);
 
-    recorder::WaveFileWriter w;
-    EXPECT_FALSE(w.open(path(QStringLiteral("no/such/folder/r")), 8000, 2, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(w.write("abcd", 4));
-}
-
-TEST_F(WaveFileWriterTest, AFullDiskFailsTheWriteAndTheFileStaysValid) {
-    const QString file = path(QStringLiteral("full"));
-    QString error;
-    recorder::WaveFileWriter w;
-    ASSERT_TRUE(w.open(file, 44100, 2, &error));
-    {
-        testing_support::FileSizeLimit limit(4096);
-        const QByteArray block(8192, '\x22');
-        EXPECT_FALSE(w.write(block.constData(), block.size()));
-    }
-    ASSERT_TRUE(w.close());
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray all = f.readAll();
-    EXPECT_EQ(le32(all, 40), static_cast<std::uint32_t>(all.size() - 44));
+    // A 10240-byte buffer of 44.1 kHz stereo is 58.05 ms: 58 each time.
+    EXPECT_EQ(recorder::elapsedAfter(0, 10240, 176400), 58);
+    EXPECT_EQ(recorder::elapsedAfter(1000, 10240, 176400), 1058);
+    EXPECT_EQ(recorder::elapsedAfter(1000, 10240, 0), 1000);
 }
 
 }  // namespace
