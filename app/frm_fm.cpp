@@ -4,6 +4,7 @@
 #include "app/tray/mod_sys_tray.h"
 
 #include "app/controls.h"
+#include "app/mpris/window_mpris.h"
 #include "app/record_source_option.h"
 #include "common/VendorSite.h"
 #include "news/HeadlineTicker.h"
@@ -117,6 +118,7 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
     connect(newsClient_.get(), &news::NewsClient::ResponseReady, newsTicker_.get(),
             &news::HeadlineTicker::ParseHeadlines);
     ComposeTray();
+    mpris_ = mpris::serveWindow(*this);
 }
 
 void FrmFM::ComposeTray() {

@@ -34,6 +34,10 @@ class StationManager;
 class LiveUpdate;
 class StationModel;
 
+namespace mpris {
+class Service;
+}
+
 namespace news {
 class HeadlineTicker;
 class NewsClient;
@@ -110,6 +114,7 @@ class FrmFM final : public QWidget {
     news::NewsClient& newsClient() { return *newsClient_; }
     news::HeadlineTicker& newsTicker() { return *newsTicker_; }
     ModSysTray& tray() { return *tray_; }
+    mpris::Service& mpris() { return *mpris_; }
 
     // The controls a skin's background colour and text colour apply to.
     std::vector<QWidget*> backColorTargets() const;
@@ -282,6 +287,8 @@ class FrmFM final : public QWidget {
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
     std::unique_ptr<ModSysTray> tray_;
     std::unique_ptr<RecordSourceOption> recordSource_;
+    // Last, so it goes first: it reaches into the player and the station list.
+    std::unique_ptr<mpris::Service> mpris_;
 
     QString tag_;
     int loadCount_ = 0;

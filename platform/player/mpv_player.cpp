@@ -157,6 +157,8 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     }
     mpv_ = std::make_unique<MpvSession>(options);
     mpv_->observeFlag(QStringLiteral("paused-for-cache"));
+    mpv_->observeString(QStringLiteral("metadata/by-key/icy-title"));
+    mpv_->observeString(QStringLiteral("metadata/by-key/title"));
     mpv_->onEvent = [this](const MpvSession::Event& e) { onMpvEvent(e); };
 
     if (gl) {
@@ -185,6 +187,7 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
         } catch (const Error& e) {
             qWarning("%s", e.what());
         }
+        Q_EMIT volumeChanged();
     });
     setHeightTwips(heightTwips_);
     setFocusPolicy(Qt::StrongFocus);
@@ -203,6 +206,10 @@ MpvPlayer::~MpvPlayer() {
 
 int MpvPlayer::volume() const {
     return volume_->value();
+}
+
+void MpvPlayer::setVolume(int volume) {
+    volume_->setValue(volume);
 }
 
 void MpvPlayer::setHeightTwips(int twips) {
@@ -264,6 +271,8 @@ void MpvPlayer::play() {
 
 void MpvPlayer::stopMpv() {
     resolver_->cancel();
+    icyTitle_ = false;
+    setStreamTitle(QString());
     if (phase_ == Phase::Opening || phase_ == Phase::Playing) {
         mpv_->command({QStringLiteral("stop")});
     }
@@ -359,6 +368,8 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
             if (e.name == QLatin1String("paused-for-cache")) {
                 buffering_ = e.value.toBool();
                 updateState();
+            } else {
+                updateTitle(e.name, e.value.toString());
             }
             return;
         case Type::EndFile:
@@ -398,6 +409,8 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
         case Attempt::Next::Ended:
             phase_ = Phase::Ended;
             buffering_ = false;
+            icyTitle_ = false;
+            setStreamTitle(QString());
             updateState();
             return;
     }
@@ -408,6 +421,30 @@ void MpvPlayer::updateState() {
     if (state != lastState_) {
         lastState_ = state;
         raiseStatusChange();
+        Q_EMIT playStateChanged();
+    }
+}
+
+// A radio server's "StreamTitle" wins over a title tag, which on a radio stream is usually the
+// station's own name. libmpv drops the title now and then while the stream goes on; the last one
+// stays until the stream stops.
+void MpvPlayer::updateTitle(const QString& name, const QString& value) {
+    const QString title = value.trimmed();
+    if (title.isEmpty()) {
+        return;
+    }
+    if (name == QLatin1String("metadata/by-key/icy-title")) {
+        icyTitle_ = true;
+        setStreamTitle(title);
+    } else if (!icyTitle_) {
+        setStreamTitle(title);
+    }
+}
+
+void MpvPlayer::setStreamTitle(const QString& title) {
+    if (title != streamTitle_) {
+        streamTitle_ = title;
+        Q_EMIT streamTitleChanged();
     }
 }
 

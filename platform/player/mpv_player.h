@@ -48,6 +48,19 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     // The visualisation that streams without video show (where there is a picture at all).
     void setVisualisation(const QString& effectType, int preset);
     int volume() const;
+    // As if the user moved the control bar's volume slider (0 to 100).
+    void setVolume(int volume);
+    // The title the stream itself announces (a radio server's "StreamTitle", a tag of the
+    // stream), empty when it announces none.
+    const QString& streamTitle() const { return streamTitle_; }
+
+  Q_SIGNALS:
+    // Beside StatusChange, which the window's handlers own: for further listeners.
+    void playStateChanged();
+    void volumeChanged();
+    void streamTitleChanged();
+
+  public:
     static constexpr int kBarHeightPixels = 24;
 
   protected:
@@ -64,6 +77,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void onMpvEvent(const MpvSession::Event& e);
     void stopMpv();
     void updateState();
+    void updateTitle(const QString& name, const QString& value);
+    void setStreamTitle(const QString& title);
     void layoutChildren();
     void showVisualisationIfNoVideo();
     void dropVisualisation();
@@ -82,6 +97,8 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     bool buffering_ = false;
     std::int64_t startedEntry_ = 0;
     int errors_ = 0;
+    QString streamTitle_;
+    bool icyTitle_ = false;
     int lastState_ = PlayUndefined;
     bool fullScreen_ = false;
     bool invokeURLs_ = true;

@@ -153,6 +153,8 @@ void MpvSession::drain() {
                 out.name = QString::fromUtf8(p->name);
                 if (p->format == MPV_FORMAT_FLAG && p->data != nullptr) {
                     out.value = *static_cast<const int*>(p->data) != 0;
+                } else if (p->format == MPV_FORMAT_STRING && p->data != nullptr) {
+                    out.value = QString::fromUtf8(*static_cast<char* const*>(p->data));
                 }
                 break;
             }
@@ -219,6 +221,11 @@ QStringList MpvSession::playlistFiles(std::int64_t first, int count) const {
 
 void MpvSession::observeFlag(const QString& name) {
     check(mpv_observe_property(handle_.get(), 0, name.toUtf8().constData(), MPV_FORMAT_FLAG), name);
+}
+
+void MpvSession::observeString(const QString& name) {
+    check(mpv_observe_property(handle_.get(), 0, name.toUtf8().constData(), MPV_FORMAT_STRING),
+          name);
 }
 
 }  // namespace platform

@@ -55,6 +55,8 @@ class MpvSession final : public QObject {
     // The file names of the playlist entries with ids in [first, first + count).
     QStringList playlistFiles(std::int64_t first, int count) const;
     void observeFlag(const QString& name);
+    // A property without a value changes to an invalid QVariant.
+    void observeString(const QString& name);
 
     mpv_handle* handle() const { return handle_.get(); }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 namespace vendor_site {
@@ -23,6 +24,8 @@ constexpr qsizetype kMaxHeadBytes = 16 * 1024;
 constexpr int kBurstMs = 1000;
 constexpr int kPumpMs = 50;
 constexpr qint64 kMaxUnsentBytes = 512 * 1024;
+// Bytes of audio between two metadata blocks, for listeners that ask for them.
+constexpr int kMetaInterval = 8192;
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
@@ -48,10 +51,24 @@ QByteArray statusLine(const Request& request, int status) {
     return version + ' ' + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
 }
 
-// Sends the tone to one listener: a frame-sized piece whenever real time has moved on.
+// The metadata block a radio server puts between pieces of audio: a length byte in units of 16,
+// then "StreamTitle='...';" padded with zeros. An empty block (one zero byte) keeps the title.
+QByteArray metadataBlock(const QString& title) {
+    if (title.isNull()) {
+        return QByteArray(1, '\0');
+    }
+    QByteArray text = "StreamTitle='" + title.toUtf8().left(4000) + "';";
+    const qsizetype units = (text.size() + 15) / 16;
+    text.resize(units * 16, '\0');
+    return char(units) + text;
+}
+
+// Sends the tone to one listener: a frame-sized piece whenever real time has moved on, with the
+// current title every kMetaInterval bytes when the listener asked for metadata.
 class ToneStream final : public QObject {
   public:
-    explicit ToneStream(QTcpSocket* socket) : QObject(socket), socket_(socket) {
+    ToneStream(QTcpSocket* socket, std::function<QString()> title)
+        : QObject(socket), socket_(socket), title_(std::move(title)) {
         clock_.start();
         connect(&timer_, &QTimer::timeout, this, &ToneStream::pump);
         timer_.start(kPumpMs);
@@ -69,11 +86,33 @@ class ToneStream final : public QObject {
         }
         const long long due = (clock_.elapsed() + kBurstMs) * ToneEncoder::kSampleRate / 1000;
         while (encoder_.samplesDone() < due) {
-            socket_->write(encoder_.encode(ToneEncoder::kFrameSamples));
+            write(encoder_.encode(ToneEncoder::kFrameSamples));
+        }
+    }
+
+    void write(QByteArray audio) {
+        if (!title_) {
+            socket_->write(audio);
+            return;
+        }
+        while (!audio.isEmpty()) {
+            const qsizetype piece = std::min<qsizetype>(audio.size(), kMetaInterval - untilMeta_);
+            socket_->write(audio.left(piece));
+            audio.remove(0, piece);
+            untilMeta_ += static_cast<int>(piece);
+            if (untilMeta_ == kMetaInterval) {
+                untilMeta_ = 0;
+                const QString title = title_();
+                socket_->write(metadataBlock(title == sentTitle_ ? QString() : title));
+                sentTitle_ = title;
+            }
         }
     }
 
     QTcpSocket* socket_;
+    std::function<QString()> title_;
+    int untilMeta_ = 0;
+    QString sentTitle_;
     ToneEncoder encoder_;
     QElapsedTimer clock_;
     QTimer timer_;
@@ -291,12 +330,17 @@ void VendorSite::redirect(QTcpSocket* socket, const Request& request, const QByt
 }
 
 void VendorSite::streamTone(const Request& request, QTcpSocket* socket) {
+    const bool metadata = request.headers.value("icy-metadata").trimmed() == "1";
     QByteArray head = statusLine(request, 200);
     head +=
         "Content-Type: audio/mpeg\r\n"
         "icy-name: Zorvita Test Tone\r\n"
         "icy-genre: Test\r\n"
-        "icy-br: 128\r\n"
+        "icy-br: 128\r\n";
+    if (metadata) {
+        head += "icy-metaint: " + QByteArray::number(kMetaInterval) + "\r\n";
+    }
+    head +=
         "Cache-Control: no-cache\r\n"
         "Connection: close\r\n\r\n";
     socket->write(head);
@@ -306,7 +350,11 @@ void VendorSite::streamTone(const Request& request, QTcpSocket* socket) {
     }
     ++streamListeners_;
     connect(socket, &QTcpSocket::disconnected, this, [this] { --streamListeners_; });
-    new ToneStream(socket);
+    std::function<QString()> title;
+    if (metadata) {
+        title = [this] { return streamTitle_; };
+    }
+    new ToneStream(socket, std::move(title));
 }
 
 }  // namespace vendor_site

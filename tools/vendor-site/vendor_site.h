@@ -58,6 +58,11 @@ class VendorSite final : public QObject {
     // Answers a request with the endless tone stream (the handler of kStreamPath).
     void streamTone(const Request& request, QTcpSocket* socket);
 
+    // The title the tone stream announces to listeners that ask for metadata ("Icy-MetaData: 1");
+    // a change reaches them at the next metadata block, a fraction of a second later.
+    void setStreamTitle(const QString& title) { streamTitle_ = title; }
+    const QString& streamTitle() const { return streamTitle_; }
+
     // Listeners of the tone stream right now.
     int streamListeners() const { return streamListeners_; }
     // Requests answered so far, by path.
@@ -81,6 +86,7 @@ class VendorSite final : public QObject {
     std::map<QByteArray, Handler> routes_;
     QMap<QByteArray, int> hits_;
     int streamListeners_ = 0;
+    QString streamTitle_ = QStringLiteral("Zorvita Test Tone");
 };
 
 // Parses the head of a request (request line and headers, up to the blank line). False when it
