@@ -24,11 +24,11 @@ inline const QString kTitle = QStringLiteral("How to record on this computer");
 inline QStringList helpParagraphs() {
     return {
         QStringLiteral("The Record button saves what you hear as an MP3 file. What it hears is "
-                       "set by Recording Source in the settings panel:"),
-        QStringLiteral("Player (the default): only this player's own sound, taken before the "
+                       "set by the box \"Record only this player's sound\" in the settings panel:"),
+        QStringLiteral("Ticked (the default): only this player's own sound, taken before the "
                        "system volume. The player's own volume slider applies; other programs "
                        "and system sounds are not recorded."),
-        QStringLiteral("System: whatever the sound card plays, taken from the monitor of the "
+        QStringLiteral("Unticked: whatever the sound card plays, taken from the monitor of the "
                        "default output. Other programs' sound is recorded too."),
         QStringLiteral("To record from another source, open the desktop's volume control "
                        "(pavucontrol), go to its Recording tab while a recording runs, and "

@@ -125,10 +125,12 @@ TEST_F(HelpWindowTest, PictureButtonsAndTips) {
 TEST_F(HelpWindowTest, HelpTextNamesBothRecordingSourcesAndTheVolumeControl) {
     const QString text = app::help::helpParagraphs().join(QLatin1Char(' '));
     EXPECT_TRUE(
-        text.contains(QStringLiteral("Player (the default): only this player's own sound, "
+        text.contains(QStringLiteral("set by the box \"Record only this player's sound\" in the "
+                                     "settings panel: Ticked (the default): only this player's "
+                                     "own sound, "
                                      "taken before the system volume.")));
     EXPECT_TRUE(
-        text.contains(QStringLiteral("System: whatever the sound card plays, taken from "
+        text.contains(QStringLiteral("Unticked: whatever the sound card plays, taken from "
                                      "the monitor of the default output.")));
     EXPECT_TRUE(text.contains(QStringLiteral("(pavucontrol), go to its Recording tab")));
 }
