@@ -48,7 +48,7 @@ int findPlayerStream(const std::vector<PlaybackStream>& streams, long long proce
 struct PlayerCaptureShared {
     std::shared_ptr<PulseShared> pulse;
     CaptureConsumer consumer;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleFormat{};
     pa_channel_map map{};
     std::unique_ptr<pa_stream, StreamDeleter> stream;
     bool streamDead = false;
@@ -84,10 +84,10 @@ struct PlayerCaptureShared {
         if (silenceFrom == 0 || now <= silenceFrom) {
             return;
         }
-        std::size_t bytes = pa_usec_to_bytes(now - silenceFrom, &spec);
-        bytes -= bytes % pa_frame_size(&spec);
+        std::size_t bytes = pa_usec_to_bytes(now - silenceFrom, &sampleFormat);
+        bytes -= bytes % pa_frame_size(&sampleFormat);
         deliverSilence(bytes);
-        silenceFrom += pa_bytes_to_usec(bytes, &spec);
+        silenceFrom += pa_bytes_to_usec(bytes, &sampleFormat);
     }
 
     static void onState(pa_stream* s, void* self) {
@@ -102,8 +102,9 @@ struct PlayerCaptureShared {
             // What the stream still held when it went is lost: the silence starts where the
             // delivered sound ends, so the recording's length stays true to time.
             if (c->silenceFrom == 0) {
-                c->silenceFrom = std::min(pa_rtclock_now(),
-                                          c->started + pa_bytes_to_usec(c->delivered, &c->spec));
+                c->silenceFrom =
+                    std::min(pa_rtclock_now(),
+                             c->started + pa_bytes_to_usec(c->delivered, &c->sampleFormat));
             }
         }
         signalLoop(c->pulse->loop.get());
@@ -142,7 +143,7 @@ struct PlayerCaptureShared {
     // Monitors one playback stream; the stream's state callback tells when it records.
     bool attach(std::uint32_t sinkInput, QString* error) {
         streamDead = false;
-        stream.reset(pa_stream_new(context(), "Recording", &spec, &map));
+        stream.reset(pa_stream_new(context(), "Recording", &sampleFormat, &map));
         if (!stream) {
             *error = serverError(context());
             return false;
@@ -155,8 +156,8 @@ struct PlayerCaptureShared {
         attr.tlength = static_cast<uint32_t>(-1);
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
-        attr.fragsize = static_cast<uint32_t>(
-            pa_usec_to_bytes(static_cast<pa_usec_t>(kFragmentMs) * PA_USEC_PER_MSEC, &spec));
+        attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(
+            static_cast<pa_usec_t>(kFragmentMs) * PA_USEC_PER_MSEC, &sampleFormat));
         // The server takes the monitor of the output the stream plays on.
         if (pa_stream_set_monitor_stream(s, sinkInput) < 0 ||
             pa_stream_connect_record(s, nullptr, &attr, PA_STREAM_DONT_MOVE) < 0) {
@@ -280,12 +281,13 @@ bool PlayerStreamCapture::start(int channels, int rate, CaptureConsumer consumer
         return false;
     }
     PlayerCaptureShared& c = *shared_;
-    c.spec.format = PA_SAMPLE_S16LE;
-    c.spec.rate = static_cast<uint32_t>(rate);
-    c.spec.channels = static_cast<uint8_t>(channels);
+    c.sampleFormat.format = PA_SAMPLE_S16LE;
+    c.sampleFormat.rate = static_cast<uint32_t>(rate);
+    c.sampleFormat.channels = static_cast<uint8_t>(channels);
     if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
-        !pa_sample_spec_valid(&c.spec) ||
-        pa_channel_map_init_extend(&c.map, c.spec.channels, PA_CHANNEL_MAP_DEFAULT) == nullptr) {
+        !pa_sample_spec_valid(&c.sampleFormat) ||
+        pa_channel_map_init_extend(&c.map, c.sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT) ==
+            nullptr) {
         *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
                      .arg(channels)
                      .arg(rate);
@@ -330,7 +332,7 @@ void PlayerStreamCapture::stop(int drainMs) {
         attached = c.running && c.silenceFrom == 0 && c.stream;
         started = c.started;
     }
-    const std::uint64_t expected = attached ? pa_usec_to_bytes(now - started, &c.spec) : 0;
+    const std::uint64_t expected = attached ? pa_usec_to_bytes(now - started, &c.sampleFormat) : 0;
     std::uint64_t seen = c.delivered;
     pa_usec_t lastGrowth = now;
     while (seen < expected) {
