@@ -3,6 +3,7 @@
 #include "recording/Mp3Frames.h"
 #include "recording/cWavReader.h"
 
+#include <algorithm>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -12,6 +13,10 @@ namespace {
 // Raised when a segment's encoder output cannot be joined: no MP3 frames, or fewer than its
 // blocks need.
 constexpr long kUnjoinableOutput = 29880;
+
+// Blocks read from the WAV file at once: one read per block would be a system call for every
+// 4.6 KB.
+constexpr std::int64_t kReadBlocks = 32;
 
 }  // namespace
 
@@ -48,13 +53,39 @@ SegmentEncoding::~SegmentEncoding() {
 
 void SegmentEncoding::start() {
     try {
-        for (auto& job : jobs_) {
-            threads_.emplace_back([this, j = job.get()] { run(*j); });
+        for (std::size_t k = 1; k < jobs_.size(); ++k) {
+            threads_.emplace_back([this, j = jobs_[k].get()] {
+                run(*j, [this, j](std::vector<std::uint8_t>& kept, std::int64_t samples,
+                                  bool done) { return publishWaiting(*j, kept, samples, done); });
+            });
         }
     } catch (const std::system_error&) {
         stop();
         throw platform::Error(7, QString(), QStringLiteral("Cannot start the encoding threads"));
     }
+}
+
+void SegmentEncoding::encodeFirst(const OwnFrames& own) {
+    Job& job = *jobs_.front();
+    run(job, [&](std::vector<std::uint8_t>& kept, std::int64_t samples, bool done) {
+        std::int64_t all = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            samplesDone_ += samples;
+            all = samplesDone_;
+            if (stopping_) {
+                return false;
+            }
+            if (done) {
+                // What is left of the first segment goes to `own` below, so next() may move on.
+                job.done = true;
+                newsWaiting_ = true;
+            }
+        }
+        const bool go = own(kept, all);
+        kept.clear();
+        return go;
+    });
 }
 
 void SegmentEncoding::stop() {
@@ -110,33 +141,36 @@ void SegmentEncoding::fail(std::uint32_t libraryResult, std::optional<platform::
     room_.notify_all();
 }
 
-void SegmentEncoding::run(Job& job) {
+bool SegmentEncoding::publishWaiting(Job& job, std::vector<std::uint8_t>& kept,
+                                     std::int64_t samples, bool done) {
+    std::unique_lock lock(mutex_);
+    if (!kept.empty()) {
+        waitingBytes_ += kept.size();
+        job.ready.push_back(std::move(kept));
+        kept = {};
+    }
+    job.done = done;
+    samplesDone_ += samples;
+    newsWaiting_ = true;
+    // Cheap while the caller encodes its own segment: nobody waits on it then.
+    changed_.notify_one();
+    // A segment whose turn has not come pauses while too many frames wait already.
+    room_.wait(lock, [&] {
+        return done || stopping_ || job.index == current_ || waitingBytes_ < waitingBudget_;
+    });
+    return !stopping_;
+}
+
+void SegmentEncoding::run(Job& job, const Publish& publish) {
     const Segment& s = job.segment;
     try {
         cWavReader reader;
-        reader.setReadBufferSize(blockFrames_);
+        reader.setReadBufferSize(blockFrames_ * kReadBlocks);
         reader.setFilename(wavFile_);
         reader.SeekAbsolute(s.feedFirstBlock * blockFrames_);
         std::vector<std::uint8_t> output(outputBufferSize_);
         std::vector<std::uint8_t> kept;
         Mp3FrameSplitter splitter(s.framesToDrop(), s.last ? -1 : s.framesToKeep());
-        const auto publish = [&](std::int64_t samples, bool done) {
-            std::unique_lock lock(mutex_);
-            if (!kept.empty()) {
-                waitingBytes_ += kept.size();
-                job.ready.push_back(std::move(kept));
-                kept = {};
-            }
-            job.done = done;
-            samplesDone_ += samples;
-            newsWaiting_ = true;
-            changed_.notify_one();
-            // A segment whose turn has not come pauses while too many frames wait already.
-            room_.wait(lock, [&] {
-                return done || stopping_ || job.index == current_ || waitingBytes_ < waitingBudget_;
-            });
-            return !stopping_;
-        };
         const auto encoded = [&](std::uint32_t result, std::uint32_t bytes) {
             if (result != be::kOk) {
                 fail(result, std::nullopt);
@@ -148,19 +182,25 @@ void SegmentEncoding::run(Job& job) {
             }
             return true;
         };
+        const std::int16_t* pcm = nullptr;
+        std::int64_t unread = 0;  // frames in the reader's buffer not yet encoded
         for (std::int64_t block = s.feedFirstBlock; block < s.feedEndBlock; ++block) {
-            reader.Read();
-            const std::int64_t frames = reader.ReadSize();
+            if (unread == 0) {
+                reader.Read();
+                unread = reader.ReadSize();
+                pcm = reinterpret_cast<const std::int16_t*>(reader.ReadBufferPtr());
+            }
+            const std::int64_t frames = std::min(unread, blockFrames_);
             std::uint32_t bytes = 0;
-            const std::uint32_t result =
-                calls_.encode(job.stream, static_cast<std::uint32_t>(frames * 2),
-                              reinterpret_cast<const std::int16_t*>(reader.ReadBufferPtr()),
-                              output.data(), &bytes);
+            const std::uint32_t result = calls_.encode(
+                job.stream, static_cast<std::uint32_t>(frames * 2), pcm, output.data(), &bytes);
             if (!encoded(result, bytes)) {
                 return;
             }
+            pcm += frames * 2;
+            unread -= frames;
             const bool own = block >= s.firstBlock && block < s.endBlock;
-            if (!publish(own ? frames * 2 : 0, false)) {
+            if (!publish(kept, own ? frames * 2 : 0, false)) {
                 return;
             }
         }
@@ -173,7 +213,7 @@ void SegmentEncoding::run(Job& job) {
             throw platform::Error(kUnjoinableOutput, QString(),
                                   QStringLiteral("The encoder made fewer frames than expected"));
         }
-        publish(0, true);
+        publish(kept, 0, true);
     } catch (const platform::Error& e) {
         fail(be::kOk, e);
     } catch (const std::bad_alloc&) {

@@ -8,16 +8,20 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
-// Encodes the segments of one WAV file at once, each on a thread of its own through its own
-// stream handle and WAV reader, and hands the kept frames back in order. The threads touch
-// nothing but their segment's reader, stream and output; the caller's thread drains the results
-// (writes, progress, messages), so everything the user sees stays on that thread.
+// Encodes the segments of one WAV file at once, each through its own stream handle and WAV
+// reader, and hands the kept frames back in order. The caller's thread encodes the first segment
+// itself (so that n segments keep n cores busy, not n threads plus one that wakes for every
+// block) and takes its frames as they come; the other segments run on threads of their own that
+// touch nothing but their segment's reader, stream and output, and their frames wait until the
+// caller drains them. Everything the user sees (writes, progress, messages) stays on the caller's
+// thread.
 class SegmentEncoding {
   public:
     struct Calls {
@@ -39,9 +43,19 @@ class SegmentEncoding {
     SegmentEncoding(const SegmentEncoding&) = delete;
     SegmentEncoding& operator=(const SegmentEncoding&) = delete;
 
+    // Starts the threads of every segment but the first.
     void start();
 
-    // What happened since the last call, waited for.
+    // Encodes the first segment on the calling thread. After every block, `own` gets that block's
+    // kept frames (which it may take) and the 16-bit samples done so far in all segments, and
+    // returns false to stop (a cancel). Returns once the first segment is done, has failed, was
+    // stopped, or another segment failed; next() tells which.
+    using OwnFrames =
+        std::function<bool(std::vector<std::uint8_t>& frames, std::int64_t samplesDone)>;
+    void encodeFirst(const OwnFrames& own);
+
+    // What happened since the last call, waited for. The first segment's frames are never in it:
+    // they went to encodeFirst's caller.
     struct News {
         // MP3 frames to append to the file, in order, in the pieces the segments made them.
         std::vector<std::vector<std::uint8_t>> frames;
@@ -57,7 +71,11 @@ class SegmentEncoding {
 
   private:
     struct Job;
-    void run(Job& job);
+    // Hands a block's kept frames on, with its own 16-bit samples; true to go on.
+    using Publish =
+        std::function<bool(std::vector<std::uint8_t>& kept, std::int64_t samples, bool done)>;
+    void run(Job& job, const Publish& publish);
+    bool publishWaiting(Job& job, std::vector<std::uint8_t>& kept, std::int64_t samples, bool done);
     void fail(std::uint32_t libraryResult, std::optional<platform::Error> error);
 
     Calls calls_;

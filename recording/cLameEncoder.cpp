@@ -371,17 +371,46 @@ QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
                          static_cast<int>(streams.size())),
             streams);
         encoding->start();
+        // Frames gather in the writer's buffer and go to the file a buffer at a time.
+        std::int32_t pending = 0;
+        const auto append = [&](const std::vector<std::uint8_t>& bytes) {
+            for (std::size_t at = 0; at < bytes.size();) {
+                if (pending == writer->BufferSize()) {
+                    writer->WriteBufferToFile(pending);
+                    pending = 0;
+                }
+                const auto n = static_cast<std::int32_t>(std::min<std::size_t>(
+                    bytes.size() - at, static_cast<std::size_t>(writer->BufferSize() - pending)));
+                std::copy_n(bytes.data() + at, n, writer->BufferPointer() + pending);
+                pending += n;
+                at += static_cast<std::size_t>(n);
+            }
+        };
         std::int64_t reported = 0;
-        for (;;) {
+        int shown = -1;
+        const auto progress = [&](std::int64_t done) {
+            if (done <= reported) {
+                return;
+            }
+            reported = done;
+            if (Progress) {
+                Progress(reported, total, cancel);
+            }
+            // The label is repainted when its text changes, not for every block.
+            if (const int percent = savingPercent(reported, total); percent != shown) {
+                shown = percent;
+                ShowSavingProgress(label_, percent);
+            }
+        };
+        encoding->encodeFirst([&](std::vector<std::uint8_t>& frames, std::int64_t done) {
+            append(frames);
+            progress(done);
+            return !cancel;
+        });
+        while (!cancel) {
             SegmentEncoding::News news = encoding->next();
             for (const std::vector<std::uint8_t>& piece : news.frames) {
-                for (std::size_t at = 0; at < piece.size();) {
-                    const std::size_t n =
-                        std::min(piece.size() - at, static_cast<std::size_t>(writer->BufferSize()));
-                    std::copy_n(piece.data() + at, n, writer->BufferPointer());
-                    writer->WriteBufferToFile(static_cast<std::int32_t>(n));
-                    at += n;
-                }
+                append(piece);
             }
             if (news.error) {
                 throw *news.error;
@@ -390,14 +419,9 @@ QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
                 failedResult = news.libraryResult;
                 break;
             }
-            if (news.samplesDone > reported) {
-                reported = news.samplesDone;
-                if (Progress) {
-                    Progress(reported, total, cancel);
-                }
-                ShowSavingProgress(label_, savingPercent(reported, total));
-            }
-            if (cancel || news.finished) {
+            progress(news.samplesDone);
+            if (news.finished) {
+                writer->WriteBufferToFile(pending);
                 break;
             }
         }

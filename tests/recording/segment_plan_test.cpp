@@ -162,19 +162,32 @@ TEST_F(SegmentEncodingTest, FramesComeBackInOrderEvenWithNoRoomToWait) {
         encoding.start();
         std::vector<std::int32_t> firsts;
         std::int64_t done = 0;
+        const auto take = [&](const std::vector<std::uint8_t>& piece, std::int64_t samples) {
+            EXPECT_GE(samples, done);
+            done = samples;
+            ASSERT_EQ(piece.size() % 104, 0u);
+            for (std::size_t at = 0; at < piece.size(); at += 104) {
+                std::int32_t first = 0;
+                std::memcpy(&first, piece.data() + at + 4, 4);
+                firsts.push_back(first);
+            }
+        };
+        // The first segment comes block by block on this thread, the others afterwards.
+        int ownBlocks = 0;
+        encoding.encodeFirst([&](std::vector<std::uint8_t>& frames, std::int64_t samples) {
+            ++ownBlocks;
+            take(frames, samples);
+            return true;
+        });
+        EXPECT_EQ(ownBlocks, 75 + 2 + 1);
+        EXPECT_EQ(firsts.size(), 75u);
         for (bool finished = false; !finished;) {
             SegmentEncoding::News news = encoding.next();
             ASSERT_FALSE(news.error.has_value());
-            EXPECT_GE(news.samplesDone, done);
-            done = news.samplesDone;
             for (const auto& piece : news.frames) {
-                ASSERT_EQ(piece.size() % 104, 0u);
-                for (std::size_t at = 0; at < piece.size(); at += 104) {
-                    std::int32_t first = 0;
-                    std::memcpy(&first, piece.data() + at + 4, 4);
-                    firsts.push_back(first);
-                }
+                take(piece, news.samplesDone);
             }
+            take({}, news.samplesDone);
             finished = news.finished;
         }
         EXPECT_EQ(done, blocks * 10 * 2);
