@@ -329,6 +329,8 @@ TEST_F(ConvertWithFakeTest, SegmentsJoinIntoExactlyTheSequentialLog) {
         const std::vector<int> p = label.percents();
         ASSERT_GE(p.size(), 4u);
         EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+        // Each percentage is painted once, not once per block.
+        EXPECT_EQ(std::adjacent_find(p.begin(), p.end()), p.end());
         EXPECT_GE(p.front(), 20);
         EXPECT_EQ(std::vector<int>(p.end() - 4, p.end()), (std::vector<int>{90, 95, 98, 100}));
     }

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -145,19 +148,74 @@ std::uint32_t fakeFlush(std::uint32_t, std::uint8_t* out, std::uint32_t* bytes) 
     return 0;
 }
 
-class SegmentEncodingTest : public testing_support::TempFolderTest {};
+// As fakeEncode, but stream 2 fails its first block with result 2 and says so.
+std::atomic<bool> secondFailed{false};
+std::uint32_t failingEncode(std::uint32_t stream, std::uint32_t samples, const std::int16_t* pcm,
+                            std::uint8_t* out, std::uint32_t* bytes) {
+    if (stream == 2) {
+        *bytes = 0;
+        secondFailed = true;
+        return 2;
+    }
+    return fakeEncode(stream, samples, pcm, out, bytes);
+}
+
+class SegmentEncodingTest : public testing_support::TempFolderTest {
+  protected:
+    QString wav(std::int64_t blocks) {
+        using namespace testing_support;
+        const QString file = path(QStringLiteral("in.wav"));
+        EXPECT_TRUE(writeFile(file, waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
+                                              riffChunk("data", countingFrames(blocks * 10))})));
+        return file;
+    }
+};
+
+// The caller's own segment stops at its next block when another segment fails, and the failure
+// is the news that follows; every thread is joined after.
+TEST_F(SegmentEncodingTest, AFailureElsewhereStopsTheFirstSegmentAtItsNextBlock) {
+    secondFailed = false;
+    SegmentEncoding encoding({failingEncode, fakeFlush}, wav(300), 10, 104, planSegments(300, 4),
+                             {1, 2, 3, 4});
+    encoding.start();
+    int ownBlocks = 0;
+    encoding.encodeFirst([&](std::vector<std::uint8_t>&, std::int64_t) {
+        // Holds the first block until the failing call has returned, however slow the machine,
+        // then goes slowly enough for the failure to be recorded long before the segment ends.
+        for (int i = 0; !secondFailed && i < 60000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ++ownBlocks;
+        return true;
+    });
+    EXPECT_TRUE(secondFailed);
+    EXPECT_LT(ownBlocks, 75);
+    const SegmentEncoding::News news = encoding.next();
+    EXPECT_EQ(news.libraryResult, 2u);
+    EXPECT_FALSE(news.error.has_value());
+    encoding.stop();
+}
+
+// A cancel from the caller's segment while the others wait for room: stop() still ends them all.
+TEST_F(SegmentEncodingTest, ACancelInTheFirstSegmentEndsEveryThread) {
+    SegmentEncoding encoding({fakeEncode, fakeFlush}, wav(300), 10, 104, planSegments(300, 4),
+                             {1, 2, 3, 4}, 1);
+    encoding.start();
+    int ownBlocks = 0;
+    encoding.encodeFirst([&](std::vector<std::uint8_t>&, std::int64_t) { return ++ownBlocks < 3; });
+    EXPECT_EQ(ownBlocks, 3);
+    encoding.stop();
+}
 
 // Segments whose turn has not come pause once the waiting budget is spent; the one whose turn
 // it is never does, so the conversion always ends.
 TEST_F(SegmentEncodingTest, FramesComeBackInOrderEvenWithNoRoomToWait) {
-    using namespace testing_support;
     const std::int64_t blocks = 300;
-    const QString wav = path(QStringLiteral("in.wav"));
-    ASSERT_TRUE(writeFile(wav, waveFile({riffChunk("fmt ", pcmFormat(2, 44100, 16)),
-                                         riffChunk("data", countingFrames(blocks * 10))})));
+    const QString file = wav(blocks);
     for (std::size_t budget : {std::size_t{1}, SegmentEncoding::kWaitingBudget}) {
         SCOPED_TRACE(budget);
-        SegmentEncoding encoding({fakeEncode, fakeFlush}, wav, 10, 104, planSegments(blocks, 4),
+        SegmentEncoding encoding({fakeEncode, fakeFlush}, file, 10, 104, planSegments(blocks, 4),
                                  {1, 2, 3, 4}, budget);
         encoding.start();
         std::vector<std::int32_t> firsts;
