@@ -3,6 +3,8 @@
 // the same build machine always makes the same pictures and no picture lives in the repository.
 //
 // Usage: zorvita_skinart <output folder>
+#include "tools/appicon/app_icon.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -427,40 +429,27 @@ void makeBox() {
     save(image, QStringLiteral("Box.jpg"));
 }
 
-// The window icon: a small red badge with sound waves. Frames 0 to 4 light the waves in turn
-// while a station plays; frame 6 is the quiet icon.
+// The window icon is the program's icon. Frames 0 to 4 light its waves in turn while a station
+// plays; frame 6 is the still icon, also drawn at the sizes a desktop shows it at.
 void makeFlash() {
     const int lit[] = {0, 1, 2, 3, 2};
     for (int frame = 0; frame <= 6; ++frame) {
         if (frame == 5) {
             continue;
         }
-        const bool idle = frame == 6;
-        QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(kInk, 1.5));
-        p.setBrush(idle ? QColor(0x8A, 0x8F, 0x9C) : kRed);
-        p.drawEllipse(QPointF(11, 16), 9.5, 9.5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        QPainterPath tri;
-        tri.moveTo(8, 11);
-        tri.lineTo(16, 16);
-        tri.lineTo(8, 21);
-        tri.closeSubpath();
-        p.drawPath(tri);
-        p.setBrush(Qt::NoBrush);
-        for (int i = 1; i <= 3; ++i) {
-            const bool on = !idle && i <= lit[frame];
-            p.setPen(QPen(on ? QColor(0x2E, 0x7B, 0xFF) : QColor(0x8A, 0x8F, 0x9C, idle ? 90 : 70),
-                          2.4, Qt::SolidLine, Qt::RoundCap));
-            const double r = 9.5 + i * 4.5;
-            p.drawArc(QRectF(11 - r, 16 - r, 2 * r, 2 * r), -45 * 16, 90 * 16);
+        const int waves = frame == 6 ? appicon::kAllWaves : lit[frame];
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            if (size > 64 && frame != 6) {
+                continue;
+            }
+            QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            appicon::paint(p, size, waves);
+            p.end();
+            save(image, size == 32 ? QStringLiteral("Flash%1.png").arg(frame)
+                                   : QStringLiteral("Flash%1-%2.png").arg(frame).arg(size));
         }
-        p.end();
-        save(image, QStringLiteral("Flash%1.png").arg(frame));
     }
 }
 
