@@ -3,10 +3,10 @@
 //
 // Usage: zorvita_appicon <share folder>   (writes <share folder>/icons/hicolor/...)
 #include "tools/appicon/app_icon.h"
+#include "tools/common/drawing_tool.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -22,31 +22,27 @@ bool write(const QString& path, const QByteArray& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvita_appicon <share folder>\n");
-        return 2;
-    }
-    const QString theme = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/icons/hicolor/");
-    const QString scalable = theme + QStringLiteral("scalable/apps");
-    bool ok =
-        QDir().mkpath(scalable) && write(scalable + QStringLiteral("/zorvita.svg"), appicon::svg());
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString folder = theme + QStringLiteral("%1x%1/apps").arg(size);
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        appicon::paint(p, size);
-        p.end();
-        ok = ok && QDir().mkpath(folder) && image.save(folder + QStringLiteral("/zorvita.png"));
-    }
-    if (!ok) {
-        std::fprintf(stderr, "zorvita_appicon: cannot write the icons under %s\n",
-                     qPrintable(theme));
-        return 1;
-    }
-    return 0;
+    return tools::runDrawingTool(
+        argc, argv, "zorvita_appicon <share folder>", [](const QString& out) {
+            const QString theme = out + QStringLiteral("/icons/hicolor/");
+            const QString scalable = theme + QStringLiteral("scalable/apps");
+            bool ok = QDir().mkpath(scalable) &&
+                      write(scalable + QStringLiteral("/zorvita.svg"), appicon::svg());
+            for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+                const QString folder = theme + QStringLiteral("%1x%1/apps").arg(size);
+                QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+                image.fill(Qt::transparent);
+                QPainter p(&image);
+                appicon::paint(p, size);
+                p.end();
+                ok = ok && QDir().mkpath(folder) &&
+                     image.save(folder + QStringLiteral("/zorvita.png"));
+            }
+            if (!ok) {
+                std::fprintf(stderr, "zorvita_appicon: cannot write the icons under %s\n",
+                             qPrintable(theme));
+                return 1;
+            }
+            return 0;
+        });
 }

@@ -3,6 +3,8 @@
 // Everything is drawn from code at build time, so no picture lives in the repository.
 //
 // Usage: zorvita_sampleskins <Skins folder>
+#include "tools/common/drawing_tool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -728,18 +730,12 @@ Skin frost() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Text is drawn with the font database, which needs a GUI application; no screen is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvita_sampleskins <Skins folder>\n");
-        return 2;
-    }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    for (const Skin& s : {aurora(), copperDeco(), frost()}) {
-        make(s);
-    }
-    return 0;
+    return tools::runDrawingTool(argc, argv, "zorvita_sampleskins <Skins folder>",
+                                 [](const QString& out) {
+                                     outDir = out;
+                                     for (const Skin& s : {aurora(), copperDeco(), frost()}) {
+                                         make(s);
+                                     }
+                                     return 0;
+                                 });
 }

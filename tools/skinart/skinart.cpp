@@ -4,6 +4,7 @@
 //
 // Usage: zorvita_skinart <output folder>
 #include "tools/appicon/app_icon.h"
+#include "tools/common/drawing_tool.h"
 
 #include <QDir>
 #include <QFile>
@@ -595,24 +596,18 @@ void writeResourceFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Text is drawn with the font database, which needs a GUI application; no screen is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvita_skinart <output folder>\n");
-        return 2;
-    }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(outDir);
-    makeBackground();
-    makeButtons();
-    makeWelcome();
-    makeBox();
-    makeFlash();
-    makePhoto();
-    makeLinkIcons();
-    writeResourceFile();
-    return 0;
+    return tools::runDrawingTool(argc, argv, "zorvita_skinart <output folder>",
+                                 [](const QString& out) {
+                                     outDir = out;
+                                     QDir().mkpath(outDir);
+                                     makeBackground();
+                                     makeButtons();
+                                     makeWelcome();
+                                     makeBox();
+                                     makeFlash();
+                                     makePhoto();
+                                     makeLinkIcons();
+                                     writeResourceFile();
+                                     return 0;
+                                 });
 }
