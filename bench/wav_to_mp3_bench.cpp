@@ -3,7 +3,8 @@
 // and with a bare libmp3lame loop. Prints the medians and the ratios against the targets
 // (at most 0.85 x the command, at most 5 % over the bare loop).
 // Then a 10-minute WAV through the driver sequentially and in segments on every core, against
-// the bare loop (target: segments at most 0.55 x the bare loop on two cores), and the seams: the
+// the bare loop (target: segments at most 0.55 x the bare loop on two cores; it also prints how
+// much CPU other processes took meanwhile, since that figure needs every core), and the seams: the
 // segmented file decoded against the sequential one around each seam, next to how far the
 // sequential one is from the input there.
 #include "platform/ui/message_box.h"
@@ -19,15 +20,20 @@
 
 #include <lame/lame.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <numbers>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -211,6 +217,27 @@ double seconds(const std::function<bool()>& run) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// CPU seconds the whole machine spent busy, and this process alone, so far: the difference over
+// a run is what other processes took from it. The segmented figure is only fair when that is
+// near zero, since it needs every core.
+double machineBusySeconds() {
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+    stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+    return static_cast<double>(user + nice + system + irq + softirq + steal) /
+           static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double ownCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto sec = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+    };
+    return sec(usage.ru_utime) + sec(usage.ru_stime);
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -275,10 +302,13 @@ int main() {
     };
     const int cores = segmentCountFor(static_cast<int>(std::thread::hardware_concurrency()),
                                       kLongSeconds * kRate / 1152);
-    std::vector<double> sequential, parallel, bareLong;
+    std::vector<double> sequential, parallel, bareLong, othersDuringSegmented;
     for (int round = 0; round < kLongRounds; ++round) {
         sequential.push_back(seconds([&] { return driver(1, seqMp3); }));
+        const double busyBefore = machineBusySeconds(), ownBefore = ownCpuSeconds();
         parallel.push_back(seconds([&] { return driver(0, parMp3); }));
+        othersDuringSegmented.push_back(machineBusySeconds() - busyBefore -
+                                        (ownCpuSeconds() - ownBefore));
         bareLong.push_back(
             seconds([&] { return bareLoop(longPcm, dir.filePath(QStringLiteral("d.mp3"))); }));
     }
@@ -291,6 +321,10 @@ int main() {
     std::printf("  segmented / bare      %.3f  (target <= 0.55 on 2 cores) %s\n", p1 / b1,
                 p1 / b1 <= 0.55 ? "met" : "MISSED");
     std::printf("  sequential / bare     %.3f\n", s1 / b1);
+    std::printf(
+        "  other processes took %.2f CPU s during the median segmented run (fair: near 0)\n",
+        othersDuringSegmented[static_cast<std::size_t>(
+            std::find(parallel.begin(), parallel.end(), p1) - parallel.begin())]);
     reportSeams(longPcm, seqMp3, parMp3, cores, dir.path());
     return 0;
 }
