@@ -56,8 +56,6 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     MpvSession::Options options = MpvSession::safeDefaults();
     if (picture) {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("libmpv"));
-        // Frames are drawn on the CPU: decoding on the graphics card would only add a copy back.
-        options.emplace_back(QStringLiteral("hwdec"), QStringLiteral("no"));
     } else {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("null"));
         options.emplace_back(QStringLiteral("vid"), QStringLiteral("no"));
