@@ -273,6 +273,12 @@ TEST_F(PlayerVideoTest, TheFramesOfAStreamWithVideoAreDrawnAndGoWhenItStops) {
     EXPECT_TRUE(isRed(colourAt(&player_, QPoint(2, 80))));
     EXPECT_TRUE(isBlack(colourAt(&player_, QPoint(90, 3))));
 
+    // Not stretched, the 32 x 24 clip stands small in the middle.
+    player_.setStretchToFit(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isBlack(colourAt(&player_, QPoint(2, 80))); }, 20000));
+    EXPECT_TRUE(isRed(colourAt(&player_, QPoint(90, 80))));
+    player_.setStretchToFit(true);
+
     // Full screen draws the frames at the size of the screen.
     player_.setFullScreen(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return video_->width() > 180; }, 5000));
