@@ -63,7 +63,11 @@ MpvVideoWidget::~MpvVideoWidget() {
 }
 
 void MpvVideoWidget::clear() {
-    due_.stop();
+    if (due_.isActive()) {
+        // libmpv waits for a frame it handed over to be taken.
+        due_.stop();
+        skipFrame();
+    }
     if (!picture_.isNull()) {
         picture_ = QImage();
         surface_ = nullptr;
@@ -107,22 +111,28 @@ void MpvVideoWidget::allocate(QSize pixels, qreal ratio) {
     }
 }
 
+void MpvVideoWidget::skipFrame() {
+    if (!render_) {
+        return;
+    }
+    int skip = 1;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(render_.get(), params);
+}
+
 void MpvVideoWidget::render() {
     due_.stop();
     if (!render_) {
         return;
     }
-    // The picture's time is kept by the timer above: libmpv must not block the UI thread.
-    int block = 0;
     if (!seen()) {
         // Nobody sees the picture: the frame is taken without drawing, or libmpv would wait.
-        int skip = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(render_.get(), params);
+        skipFrame();
         return;
     }
     const qreal ratio = devicePixelRatioF();
@@ -130,9 +140,12 @@ void MpvVideoWidget::render() {
     if (picture_.size() != pixels || picture_.devicePixelRatio() != ratio) {
         allocate(pixels, ratio);
         if (picture_.isNull()) {
+            skipFrame();
             return;
         }
     }
+    // The picture's time is kept by the timer above: libmpv must not block the UI thread.
+    int block = 0;
     int surface[2] = {pixels.width(), pixels.height()};
     std::size_t stride = static_cast<std::size_t>(picture_.bytesPerLine());
     mpv_render_param params[] = {

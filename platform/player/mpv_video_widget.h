@@ -36,6 +36,7 @@ class MpvVideoWidget final : public QWidget {
   private:
     void onUpdate();
     void render();
+    void skipFrame();
     bool seen() const;
     void allocate(QSize pixels, qreal ratio);
 
