@@ -49,11 +49,10 @@ std::uint64_t finishWord(std::uint64_t same, int done, const QRgb* pixels, int c
     return (~same & doneBits) | (plainWord(pixels + done, count - done, key) << done);
 }
 
-// Turns a row's bits into the spans it adds to the region, as pairs of left and right (exclusive)
-// edges: each run without its first two pixels; runs of one or two pixels add nothing. `spans`
-// holds room for width + 8 numbers. Returns how many numbers it wrote. Always inlined, so that it
-// is compiled for the instructions of the row scan that calls it.
-[[gnu::always_inline]] inline int spansOfRow(const std::uint64_t* bits, int width, int* spans) {
+// Turns a row's bits into its runs' edges: the left edge and the right edge (exclusive) of every
+// run, from left to right. `edges` holds room for width + 8 numbers. Returns how many numbers it
+// wrote. Always inlined, so that it is compiled for the instructions of the row scan calling it.
+[[gnu::always_inline]] inline int edgesOfRow(const std::uint64_t* bits, int width, int* edges) {
     // Every change between key and not key is an edge; they alternate between the start and the
     // end of a run, as the row starts outside any run.
     const int words = (width + 63) / 64;
@@ -70,7 +69,7 @@ std::uint64_t finishWord(std::uint64_t same, int done, const QRgb* pixels, int c
         // one edge a step. Positions past the word's last edge land in the spare room and are
         // overwritten.
         const int found = std::popcount(changes);
-        int* out = spans + count;
+        int* out = edges + count;
         for (int k = 0; k < found; k += 8) {
 #pragma GCC unroll 8
             for (int j = 0; j < 8; ++j) {
@@ -81,33 +80,25 @@ std::uint64_t finishWord(std::uint64_t same, int done, const QRgb* pixels, int c
         count += found;
     }
     if (count % 2 != 0) {
-        spans[count++] = width;
+        edges[count++] = width;
     }
-    int kept = 0;
-    for (int i = 0; i < count; i += 2) {
-        const int left = spans[i] + 2;
-        const int right = spans[i + 1];
-        spans[kept] = left;
-        spans[kept + 1] = right;
-        kept += right > left ? 2 : 0;
-    }
-    return kept;
+    return count;
 }
 
 // Fills `bits` with a row's pixels that are not of the key colour (1 = not key), 64 pixels a
-// word, the bits past the row's end 0, and returns the row's spans (spansOfRow).
-using RowSpans = int (*)(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* spans);
+// word, the bits past the row's end 0, and writes the row's edges (edgesOfRow).
+using RowEdges = int (*)(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* edges);
 
-int plainRowSpans(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* spans) {
+int plainRowEdges(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* edges) {
     for (int x = 0; x < width; x += 64) {
         bits[x >> 6] = plainWord(row + x, std::min(64, width - x), key);
     }
-    return spansOfRow(bits, width, spans);
+    return edgesOfRow(bits, width, edges);
 }
 
 #ifdef __SSE2__
 // Sixteen pixels a step: four comparisons packed down to one byte mask.
-int sse2RowSpans(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* spans) {
+int sse2RowEdges(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int* edges) {
     const __m128i colourBits = _mm_set1_epi32(static_cast<int>(kColourBits));
     const __m128i keyVector = _mm_set1_epi32(static_cast<int>(key));
     const auto sameAsKey = [&](const QRgb* at) {
@@ -128,51 +119,61 @@ int sse2RowSpans(const QRgb* row, int width, QRgb key, std::uint64_t* bits, int*
         }
         bits[x >> 6] = finishWord(same, k, row + x, count, key);
     }
-    return spansOfRow(bits, width, spans);
+    return edgesOfRow(bits, width, edges);
 }
 #endif
 
 #ifdef ZORVITA_ROW_SCAN_AVX2
-// Eight pixels a comparison, each comparison's sign bits giving eight bits of the word; the edges
-// are then counted and found with the bit instructions every processor with AVX2 has.
-__attribute__((target("avx2,bmi,popcnt"))) int avx2RowSpans(const QRgb* row, int width, QRgb key,
-                                                            std::uint64_t* bits, int* spans) {
+// The key bits (1 = of the key colour) of eight pixels, from the sign bits of one comparison.
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) std::uint64_t avx2Same(
+    const QRgb* at, __m256i colourBits, __m256i keyVector) {
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i equal = _mm256_cmpeq_epi32(_mm256_and_si256(pixels, colourBits), keyVector);
+    return static_cast<std::uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(equal)));
+}
+
+// Eight pixels a comparison; the edges are then counted and found with the bit instructions
+// every processor with AVX2 has.
+__attribute__((target("avx2,bmi,popcnt"))) int avx2RowEdges(const QRgb* row, int width, QRgb key,
+                                                            std::uint64_t* bits, int* edges) {
     const __m256i colourBits = _mm256_set1_epi32(static_cast<int>(kColourBits));
     const __m256i keyVector = _mm256_set1_epi32(static_cast<int>(key));
-    for (int x = 0; x < width; x += 64) {
-        const int count = std::min(64, width - x);
+    int x = 0;
+    for (; x + 64 <= width; x += 64) {
+        std::uint64_t same = 0;
+#pragma GCC unroll 8
+        for (int k = 0; k < 64; k += 8) {
+            same |= avx2Same(row + x + k, colourBits, keyVector) << k;
+        }
+        bits[x >> 6] = ~same;
+    }
+    if (x < width) {
         std::uint64_t same = 0;
         int k = 0;
-        for (; k + 8 <= count; k += 8) {
-            const __m256i pixels =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x + k));
-            const __m256i equal =
-                _mm256_cmpeq_epi32(_mm256_and_si256(pixels, colourBits), keyVector);
-            const auto mask =
-                static_cast<std::uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(equal)));
-            same |= static_cast<std::uint64_t>(mask) << k;
+        for (; x + k + 8 <= width; k += 8) {
+            same |= avx2Same(row + x + k, colourBits, keyVector) << k;
         }
-        bits[x >> 6] = finishWord(same, k, row + x, count, key);
+        bits[x >> 6] = finishWord(same, k, row + x, width - x, key);
     }
-    return spansOfRow(bits, width, spans);
+    return edgesOfRow(bits, width, edges);
 }
 #endif
 
-RowSpans rowSpans(RowScan scan) {
+RowEdges rowEdges(RowScan scan) {
     if (!rowScanAvailable(scan)) {
-        return plainRowSpans;
+        return plainRowEdges;
     }
     switch (scan) {
 #ifdef ZORVITA_ROW_SCAN_AVX2
         case RowScan::Avx2:
-            return avx2RowSpans;
+            return avx2RowEdges;
 #endif
 #ifdef __SSE2__
         case RowScan::Sse2:
-            return sse2RowSpans;
+            return sse2RowEdges;
 #endif
         default:
-            return plainRowSpans;
+            return plainRowEdges;
     }
 }
 
@@ -228,69 +229,85 @@ QRegion regionFromPicture(const QImage& picture, long keyColour, RowScan scan) {
         qRgb(static_cast<int>(keyColour & 0xFF), static_cast<int>((keyColour >> 8) & 0xFF),
              static_cast<int>((keyColour >> 16) & 0xFF)) &
         kColourBits;
-    const RowSpans spansOf = rowSpans(scan);
+    const RowEdges edgesOf = rowEdges(scan);
     std::vector<std::uint64_t> bits(static_cast<std::size_t>((width + 63) / 64));
-    // Neighbouring rows with the same spans form one band of rectangles as tall as those rows:
-    // the same area as one rectangle per run, in far fewer rectangles for the window system. The
-    // band always holds the spans of the row above (none, when it had none); its rectangles are
-    // written when it starts and made taller when it ends.
     const std::size_t rowRoom = static_cast<std::size_t>(width) + 8;
-    std::vector<int> bandSpans(rowRoom);
-    std::vector<int> spans(rowRoom);
-    int bandCount = 0;
+    std::vector<int> edges(rowRoom);
+    std::vector<int> edgesAbove(rowRoom);
+    int countAbove = -1;
+    // Neighbouring rows with the same rectangles form one band of rectangles as tall as those
+    // rows: the same area as one rectangle per run, in far fewer rectangles for the window
+    // system. The band always holds the rectangles of the row above (none, when it had none);
+    // they are written when the band starts and made taller when it ends.
+    std::size_t bandFirst = 0;
     int bandTop = 0;
     int bandBottom = 0;
-    std::size_t bandFirst = 0;
     std::vector<QRect> rects;
     rects.reserve(static_cast<std::size_t>(height) * 4);
-    const auto closeBand = [&] {
+    const auto closeBand = [&](std::size_t bandEnd) {
         if (bandBottom != bandTop) {
-            for (std::size_t i = bandFirst; i < rects.size(); ++i) {
+            for (std::size_t i = bandFirst; i < bandEnd; ++i) {
                 rects[i].setBottom(bandBottom);
             }
         }
     };
+    const auto sameColumns = [](const QRect& a, const QRect& b) {
+        return a.left() == b.left() && a.right() == b.right();
+    };
     const auto rowBytes = static_cast<std::size_t>(width) * sizeof(QRgb);
-    const QRgb* previous = nullptr;
+    const QRgb* above = nullptr;
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        // A row whose pixels are those of the row above has its spans.
-        if (previous != nullptr && std::memcmp(row, previous, rowBytes) == 0) {
-            previous = row;
+        // A row with the pixels, or else the runs, of the row above has its rectangles.
+        if (above != nullptr && std::memcmp(row, above, rowBytes) == 0) {
+            above = row;
             bandBottom = y + 1;
             continue;
         }
-        previous = row;
-        const int count = spansOf(row, width, key, bits.data(), spans.data());
-        if (count == bandCount &&
-            std::equal(spans.begin(), spans.begin() + count, bandSpans.begin())) {
+        above = row;
+        const int count = edgesOf(row, width, key, bits.data(), edges.data());
+        if (count == countAbove &&
+            std::equal(edges.begin(), edges.begin() + count, edgesAbove.begin())) {
             bandBottom = y + 1;
             continue;
         }
-        closeBand();
-        bandSpans.swap(spans);
-        bandCount = count;
-        bandTop = y + 1;
-        bandBottom = y + 1;
-        bandFirst = rects.size();
-        const auto rowRects = static_cast<std::size_t>(count / 2);
-        if (rects.capacity() - bandFirst < rowRects) {
+        edges.swap(edgesAbove);
+        countAbove = count;
+
+        const std::size_t first = rects.size();
+        const auto runs = static_cast<std::size_t>(count / 2);
+        if (rects.capacity() - first < runs) {
             // Room for as many rectangles as the rows so far promise for the whole picture: a
             // picture with many runs is then moved once or twice, not at every doubling.
             const std::size_t promised =
-                bandFirst / static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(height);
-            rects.reserve(
-                std::max({2 * rects.capacity(), promised + promised / 4, bandFirst + rowRects}));
+                first / static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(height);
+            rects.reserve(std::max({2 * rects.capacity(), promised + promised / 4, first + runs}));
         }
-        // Sized first, then filled through a pointer: the loop stays free of capacity checks.
-        rects.resize(bandFirst + rowRects);
-        QRect* out = rects.data() + bandFirst;
+        // Sized for every run first, then filled through a pointer without capacity checks or
+        // branches; runs of one or two pixels leave nothing once their first two pixels are
+        // dropped, so their rectangle is overwritten by the next one.
+        rects.resize(first + runs);
+        QRect* out = rects.data() + first;
+        std::size_t made = 0;
         for (int i = 0; i < count; i += 2) {
-            out[i / 2] =
-                QRect(QPoint(bandSpans[i], bandTop), QPoint(bandSpans[i + 1] - 1, bandTop));
+            const int left = edgesAbove[i] + 2;
+            const int right = edgesAbove[i + 1];
+            out[made] = QRect(QPoint(left, y + 1), QPoint(right - 1, y + 1));
+            made += right > left ? 1 : 0;
         }
+        rects.resize(first + made);
+        if (made == first - bandFirst &&
+            std::equal(out, out + made, rects.data() + bandFirst, sameColumns)) {
+            rects.resize(first);
+            bandBottom = y + 1;
+            continue;
+        }
+        closeBand(first);
+        bandFirst = first;
+        bandTop = y + 1;
+        bandBottom = y + 1;
     }
-    closeBand();
+    closeBand(rects.size());
     // The rectangles come sorted by band and, within a band, from left to right without
     // overlap: the form a region keeps, which setRects takes in one step.
     QRegion region;
