@@ -283,19 +283,15 @@ QRegion regionFromPicture(const QImage& picture, long keyColour, RowScan scan) {
                 first / static_cast<std::size_t>(y + 1) * static_cast<std::size_t>(height);
             rects.reserve(std::max({2 * rects.capacity(), promised + promised / 4, first + runs}));
         }
-        // Sized for every run first, then filled through a pointer without capacity checks or
-        // branches; runs of one or two pixels leave nothing once their first two pixels are
-        // dropped, so their rectangle is overwritten by the next one.
-        rects.resize(first + runs);
-        QRect* out = rects.data() + first;
-        std::size_t made = 0;
         for (int i = 0; i < count; i += 2) {
             const int left = edgesAbove[i] + 2;
             const int right = edgesAbove[i + 1];
-            out[made] = QRect(QPoint(left, y + 1), QPoint(right - 1, y + 1));
-            made += right > left ? 1 : 0;
+            if (right > left) {
+                rects.emplace_back(QPoint(left, y + 1), QPoint(right - 1, y + 1));
+            }
         }
-        rects.resize(first + made);
+        const std::size_t made = rects.size() - first;
+        const QRect* out = rects.data() + first;
         if (made == first - bandFirst &&
             std::equal(out, out + made, rects.data() + bandFirst, sameColumns)) {
             rects.resize(first);
