@@ -46,8 +46,9 @@ class IIRFilter {
     void ProcessSamples_16bit(std::span<std::int16_t> intSamples) noexcept;
     void ProcessSamples_8bit(std::span<std::uint8_t> btSamples) noexcept;
 
-    // The same samples as each enabled section's ProcessSamples_16bit in turn, first to last, but
-    // with the sections working side by side, several times faster.
+    // The same samples (and histories) as each enabled section's ProcessSamples_16bit in turn,
+    // first to last, but with the sections working side by side in vector lanes: several times
+    // faster.
     static void ProcessCascade_16bit(std::span<IIRFilter> sections,
                                      std::span<std::int16_t> intSamples) noexcept;
 
