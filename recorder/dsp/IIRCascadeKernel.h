@@ -140,7 +140,7 @@ class Cascade {
         const auto n = static_cast<long>(samples.size());
         const float input = t < n ? static_cast<float>(samples[static_cast<std::size_t>(t)]) : 0;
         // What each section takes: the previous section's output of kSkew steps ago.
-        reg* const handed = ring_[t % kSkew];
+        reg* const handed = ring_[static_cast<std::size_t>(t) % kSkew];
         const reg inFirst = V::shiftInValue(input, handed[0]);
         reg inside[2]{};
         if constexpr (Partial) {
