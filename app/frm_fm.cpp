@@ -5,6 +5,7 @@
 
 #include "app/controls.h"
 #include "app/mpris/window_mpris.h"
+#include "app/notify/title_notices.h"
 #include "app/record_source_option.h"
 #include "common/VendorSite.h"
 #include "news/HeadlineTicker.h"
@@ -119,6 +120,10 @@ FrmFM::FrmFM(platform::MessageBoxes& boxes, platform::SettingsStore& settings,
             &news::HeadlineTicker::ParseHeadlines);
     ComposeTray();
     mpris_ = mpris::serveWindow(*this);
+    notices_ = noticeTitles(*this, [this] {
+        return settings_.GetSetting(kApp, QStringLiteral("Notify"), QStringLiteral("Show")) !=
+               QStringLiteral("0");
+    });
 }
 
 void FrmFM::ComposeTray() {

@@ -53,6 +53,7 @@ namespace app {
 class ClickLabel;
 class ModSysTray;
 class RecordSourceOption;
+class TitleNotices;
 
 // The main window: a borderless, shaped, skinned picture that carries every control of the
 // player. It owns the controls, runs the load sequence and the settings panel, and hands the
@@ -287,8 +288,9 @@ class FrmFM final : public QWidget {
     std::unique_ptr<news::HeadlineTicker> newsTicker_;
     std::unique_ptr<ModSysTray> tray_;
     std::unique_ptr<RecordSourceOption> recordSource_;
-    // Last, so it goes first: it reaches into the player and the station list.
+    // Last, so they go first: they reach into the player and the station list.
     std::unique_ptr<mpris::Service> mpris_;
+    std::unique_ptr<TitleNotices> notices_;
 
     QString tag_;
     int loadCount_ = 0;

@@ -22,6 +22,8 @@
 int main(int argc, char** argv) {
     app::StartupTrace::mark("main");
     QApplication application(argc, argv);
+    // Ties the window to the menu's desktop entry (its name and icon) on desktops that ask.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zorvita"));
     app::StartupTrace::mark("qapplication");
     platform::QtMessageBoxes boxes;
     platform::Registry registry(platform::Registry::defaultPath());

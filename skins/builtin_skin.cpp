@@ -1,5 +1,6 @@
 #include "skins/builtin_skin.h"
 
+#include <QFile>
 #include <QtGlobal>
 
 // The resource is compiled into this static library; it has to be registered by name before use.
@@ -20,7 +21,16 @@ QPixmap builtinPicture(const QString& fileName) {
 
 QIcon builtinFlashIcon(int index) {
     registerBuiltinSkin();
-    return QIcon(QStringLiteral(":/builtin-skin/Flash%1.png").arg(index));
+    const QString name = QStringLiteral(":/builtin-skin/Flash%1").arg(index);
+    QIcon icon(name + QStringLiteral(".png"));
+    // The other sizes keep the icon sharp where the desktop shows it smaller or larger.
+    for (const int size : {16, 24, 48, 64, 128, 256}) {
+        const QString file = name + QStringLiteral("-%1.png").arg(size);
+        if (QFile::exists(file)) {
+            icon.addFile(file, QSize(size, size));
+        }
+    }
+    return icon;
 }
 
 }  // namespace skins

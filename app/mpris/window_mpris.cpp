@@ -1,6 +1,7 @@
 #include "app/mpris/window_mpris.h"
 
 #include "app/frm_fm.h"
+#include "app/tray/mod_sys_tray.h"
 #include "platform/player/mpv_player.h"
 #include "playback/playback.h"
 
@@ -33,11 +34,8 @@ std::unique_ptr<Service> serveWindow(app::FrmFM& w) {
     t.stop = [&w] { w.playback().PicStop_Click(); };
     t.next = [&w] { playNeighbour(w, 1); };
     t.previous = [&w] { playNeighbour(w, -1); };
-    t.raise = [&w] {
-        w.showNormal();
-        w.raise();
-        w.activateWindow();
-    };
+    // As the tray's Open: the window comes back and the tray icon goes.
+    t.raise = [&w] { w.tray().mnuShow_Click(); };
     t.quit = [&w] { w.mnuClose_Click(); };
     t.playing = [&w] { return w.WM()->playState() == 3; };
     t.canGoNext = [list] { return list->currentRow() + 1 < list->count(); };

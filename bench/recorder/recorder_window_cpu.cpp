@@ -6,6 +6,7 @@
 //   xvfb-run -a build/bench/recorder_window_cpu [seconds]     (default 10; the target is for 60)
 //   recorder_window_cpu --window <seconds> <folder>           the window alone (run by the above)
 
+#include "bench/support/cpu_measure.h"
 #include "platform/audio/capture_server.h"
 #include "platform/registry/registry.h"
 #include "platform/registry/settings_store.h"
@@ -17,20 +18,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
-
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -70,83 +63,24 @@ int windowSide(int seconds, const QString& folder) {
     return QApplication::exec();
 }
 
-double processCpu(qint64 pid) {
-    double total = 0;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile stat(tasks.filePath(task) + QStringLiteral("/schedstat"));
-        if (stat.open(QIODevice::ReadOnly)) {
-            total += stat.readAll().split(' ').value(0).toDouble() / 1e9;
-        }
-    }
-    return total;
-}
-
 int measure(int seconds, const char* self) {
-    QTemporaryDir dir;
-    const QString base = dir.path();
-    for (const char* sub : {"home", "run", "config", "app"}) {
-        QDir(base).mkpath(QString::fromLatin1(sub));
-    }
-    const QString socket = base + QStringLiteral("/native");
-    qputenv("HOME", QFile::encodeName(base + QStringLiteral("/home")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + QStringLiteral("/run")));
-    qputenv("PULSE_RUNTIME_PATH", QFile::encodeName(base + QStringLiteral("/run")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
-    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
-
-    QProcess server;
-    server.setStandardOutputFile(QProcess::nullDevice());
-    server.setStandardErrorFile(QProcess::nullDevice());
-    server.start(
-        QStringLiteral("pulseaudio"),
-        {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--system=false"),
-         QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=false"),
-         QStringLiteral("--load=module-null-sink sink_name=zv_bench"),
-         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket});
-    if (!server.waitForStarted()) {
-        std::fprintf(stderr, "pulseaudio did not start\n");
+    bench::SoundServer server;
+    if (!server.ok() ||
+        !server.playTone(44100, seconds + kWarmUpSeconds + 30, QStringLiteral("300-3000"))) {
         return 1;
     }
-    while (!QFile::exists(socket) && server.state() == QProcess::Running) {
-        QThread::msleep(50);
-    }
-    const QString tone = base + QStringLiteral("/tone.wav");
-    QProcess::execute(
-        QStringLiteral("sox"),
-        {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-         QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), tone,
-         QStringLiteral("synth"), QString::number(seconds + kWarmUpSeconds + 30),
-         QStringLiteral("sine"), QStringLiteral("300-3000")});
-    QProcess player;
-    player.start(QStringLiteral("paplay"), {QStringLiteral("--device=zv_bench"), tone});
-    QThread::msleep(1000);
-
-    const std::string folder = QFile::encodeName(base + QStringLiteral("/app")).toStdString();
-    const std::string run = std::to_string(seconds + kWarmUpSeconds + 1);
-    std::vector<char*> argv{const_cast<char*>(self), const_cast<char*>("--window"),
-                            const_cast<char*>(run.c_str()), const_cast<char*>(folder.c_str()),
-                            nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, self, nullptr, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot start the window\n");
-        return 1;
-    }
-    QThread::sleep(kWarmUpSeconds);
-    const double before = processCpu(pid);
-    QThread::sleep(static_cast<unsigned long>(seconds));
-    const double used = processCpu(pid) - before;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    player.kill();
-    player.waitForFinished();
-    server.terminate();
-    server.waitForFinished();
+    QDir(server.folder()).mkpath(QStringLiteral("app"));
+    const std::string folder =
+        QFile::encodeName(server.folder() + QStringLiteral("/app")).toStdString();
+    // The window's own CPU only: its share of the sound server is the engine's benchmark.
+    const bench::Side window =
+        bench::measure(0, {self, "--window", std::to_string(seconds + kWarmUpSeconds + 1), folder},
+                       seconds, false, kWarmUpSeconds);
 
     std::printf("Recorder window, %d s of 44.1 kHz stereo, every effect, live views\n", seconds);
-    std::printf("window process  %8.4f s CPU  (%.3f %% of a core; target at most 4 %%)\n", used,
-                100.0 * used / seconds);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+    std::printf("window process  %8.4f s CPU  (%.3f %% of a core; target at most 4 %%)\n",
+                window.own, 100.0 * window.own / seconds);
+    return window.succeeded ? 0 : 1;
 }
 
 }  // namespace

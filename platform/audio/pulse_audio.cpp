@@ -130,34 +130,14 @@ std::unique_ptr<PulseClient> PulseClient::connect(const QString& clientName, int
 }
 
 bool PulseClient::listSources(std::vector<AudioSource>* sources, QString* error) {
-    struct Listing {
-        pa_threaded_mainloop* loop;
-        std::vector<AudioSource> found;
-        bool finished = false;
-        bool failed = false;
-    } listing{shared_->loop.get(), {}};
-    const auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* self) {
-        auto* l = static_cast<Listing*>(self);
-        if (eol == 0) {
-            l->found.push_back({QString::fromUtf8(info->name),
-                                QString::fromUtf8(info->description ? info->description : ""),
-                                info->monitor_of_sink != PA_INVALID_INDEX});
-            return;
-        }
-        l->failed = eol < 0;
-        l->finished = true;
-        signalLoop(l->loop);
-    };
-    LoopLock lock(shared_->loop.get());
-    if (!shared_->await(pa_context_get_source_info_list(shared_->context.get(), onSource, &listing),
-                        listing.finished, timeoutMs_, error)) {
+    std::vector<CaptureSourceInfo> details;
+    if (!listSourceDetails(&details, error)) {
         return false;
     }
-    if (listing.failed) {
-        *error = serverError(shared_->context.get());
-        return false;
+    sources->clear();
+    for (CaptureSourceInfo& d : details) {
+        sources->push_back({std::move(d.name), std::move(d.description), d.isMonitor});
     }
-    *sources = std::move(listing.found);
     return true;
 }
 

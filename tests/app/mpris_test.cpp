@@ -2,11 +2,13 @@
 // bus from a connection of its own, playing the local vendor site's stream.
 #include "app/frm_fm.h"
 #include "app/mpris/mpris_service.h"
+#include "app/tray/mod_sys_tray.h"
 #include "platform/player/mpv_player.h"
 #include "playback/playback.h"
 #include "stations/StationFile.h"
 #include "tests/app/app_folder.h"
 #include "tests/platform/audio/pulse_daemon.h"
+#include "tests/platform/notify/fake_notifications.h"
 #include "tools/vendor-site/vendor_site.h"
 
 #include <QDBusArgument>
@@ -283,9 +285,12 @@ TEST_F(MprisTest, MetadataCarriesTheStreamsOwnTitleAsItChanges) {
 }
 
 TEST_F(MprisTest, RaiseShowsTheWindowAndQuitEndsTheProgramAsTheTraysClose) {
-    window_->hide();
+    window_->show();
+    window_->tray().PicMin_Click();
+    ASSERT_TRUE(window_->isMinimized());
     ASSERT_TRUE(control_.call(kRoot, QStringLiteral("Raise")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window_->isVisible(); }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window_->isVisible() && !window_->isMinimized(); }, 10000));
 
     ASSERT_TRUE(control_.call(kPlayer, QStringLiteral("Play")));
     ASSERT_TRUE(playing());
@@ -293,6 +298,26 @@ TEST_F(MprisTest, RaiseShowsTheWindowAndQuitEndsTheProgramAsTheTraysClose) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return endCalls == 1; }, 10000));
     EXPECT_FALSE(window_->isVisible());
     EXPECT_NE(window_->WM()->playState(), 3);
+}
+
+TEST_F(MprisTest, ANewTitleIsToldToTheDesktopWhileTheWindowIsMinimised) {
+    testing_support::FakeNotifications desktop;
+    ASSERT_TRUE(desktop.serving());
+    window_->show();
+    ASSERT_TRUE(control_.call(kPlayer, QStringLiteral("Play")));
+    ASSERT_TRUE(playing());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window_->WM()->streamTitle() == QStringLiteral("Zorvita Test Tone"); },
+        20000));
+    // Seen in the window: not told.
+    EXPECT_TRUE(desktop.notices.empty());
+
+    window_->tray().PicMin_Click();
+    site_.setStreamTitle(QStringLiteral("Evening Raga - Live"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop.notices.empty(); }, 20000));
+    EXPECT_EQ(desktop.notices[0].summary, QStringLiteral("Evening Raga - Live"));
+    EXPECT_EQ(desktop.notices[0].body, QStringLiteral("Tone One"));
+    EXPECT_EQ(desktop.notices[0].icon, QStringLiteral("zorvita"));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 // Usage: zorvita_helpart <output folder>
 #include "app/help/help_layout.h"
 
+#include "tools/common/drawing_tool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -174,20 +176,17 @@ void writeResourceFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: zorvita_helpart <output folder>\n");
-        return 2;
-    }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(outDir);
-    save(message(), QStringLiteral("HelpMessage.png"));
-    save(button(kImgOpen.size(), QStringLiteral("Open Recording Control"), kNavy),
-         QStringLiteral("HelpOpen.png"));
-    save(button(kImgEmail.size(), QStringLiteral("E-mail"), kAccent),
-         QStringLiteral("HelpEmail.png"));
-    save(closeButton(), QStringLiteral("HelpClose.png"));
-    writeResourceFile();
-    return 0;
+    return tools::runDrawingTool(
+        argc, argv, "zorvita_helpart <output folder>", [](const QString& out) {
+            outDir = out;
+            QDir().mkpath(outDir);
+            save(message(), QStringLiteral("HelpMessage.png"));
+            save(button(kImgOpen.size(), QStringLiteral("Open Recording Control"), kNavy),
+                 QStringLiteral("HelpOpen.png"));
+            save(button(kImgEmail.size(), QStringLiteral("E-mail"), kAccent),
+                 QStringLiteral("HelpEmail.png"));
+            save(closeButton(), QStringLiteral("HelpClose.png"));
+            writeResourceFile();
+            return 0;
+        });
 }

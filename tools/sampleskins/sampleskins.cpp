@@ -3,6 +3,9 @@
 // Everything is drawn from code at build time, so no picture lives in the repository.
 //
 // Usage: zorvita_sampleskins <Skins folder>
+#include "tools/common/button_icons.h"
+#include "tools/common/drawing_tool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -21,6 +24,14 @@
 #include <functional>
 
 namespace {
+
+using toolart::font;
+using toolart::Icon;
+using toolart::iconAbout;
+using toolart::iconAdvanced;
+using toolart::iconPlay;
+using toolart::iconSettings;
+using toolart::iconStop;
 
 // Sizes the main window gives controls that have no picture of their own, in pixels.
 constexpr QSize kHolder(180, 138);
@@ -123,15 +134,6 @@ void save(const QImage& image, const QString& folder, const QString& name) {
         std::fprintf(stderr, "zorvita_sampleskins: cannot write %s\n", qPrintable(path));
         std::exit(1);
     }
-}
-
-QFont font(int pixelSize, bool bold, bool condensed = false, bool italic = false) {
-    QFont f(condensed ? QStringLiteral("DejaVu Sans Condensed") : QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    f.setItalic(italic);
-    f.setHintingPreference(QFont::PreferFullHinting);
-    return f;
 }
 
 QPainterPath outlineOf(const Skin& s) {
@@ -364,19 +366,6 @@ void makeBackground(const Skin& s, const QString& folder) {
     save(image.convertToFormat(QImage::Format_RGB888), folder, QStringLiteral("Main.bmp"));
 }
 
-using Icon = std::function<void(QPainter&, QRectF, QColor)>;
-
-void iconPlay(QPainter& p, QRectF r, QColor c) {
-    QPainterPath t;
-    t.moveTo(r.left() + r.width() * 0.18, r.top());
-    t.lineTo(r.right(), r.center().y());
-    t.lineTo(r.left() + r.width() * 0.18, r.bottom());
-    t.closeSubpath();
-    p.fillPath(t, c);
-}
-void iconStop(QPainter& p, QRectF r, QColor c) {
-    p.fillRect(r.adjusted(1, 1, -1, -1), c);
-}
 void iconRecord(QPainter& p, QRectF r, QColor) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xF0, 0x30, 0x3A));
@@ -387,38 +376,6 @@ void iconRecordStop(QPainter& p, QRectF r, QColor c) {
     p.setBrush(QColor(0xF0, 0x30, 0x3A));
     p.drawEllipse(r.adjusted(0.5, 0.5, -0.5, -0.5));
     p.fillRect(QRectF(r.center() - QPointF(3, 3), QSizeF(6, 6)), c);
-}
-void iconSettings(QPainter& p, QRectF r, QColor c) {
-    const QPointF m = r.center();
-    const double outer = r.width() / 2.0;
-    p.save();
-    p.setPen(QPen(c, 2.4, Qt::SolidLine, Qt::FlatCap));
-    for (int i = 0; i < 8; ++i) {
-        const double a = M_PI * i / 4.0;
-        const QPointF d(std::cos(a), std::sin(a));
-        p.drawLine(m + d * (outer * 0.55), m + d * outer);
-    }
-    p.setPen(QPen(c, 2.0));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(m, outer * 0.55, outer * 0.55);
-    p.restore();
-}
-void iconAdvanced(QPainter& p, QRectF r, QColor c) {
-    const double heights[] = {0.35, 0.8, 0.55, 1.0, 0.45, 0.7};
-    const double w = r.width() / 6.0;
-    for (int i = 0; i < 6; ++i) {
-        const double h = r.height() * heights[i];
-        p.fillRect(QRectF(r.left() + i * w + 0.5, r.center().y() - h / 2, w - 1.2, h), c);
-    }
-}
-void iconAbout(QPainter& p, QRectF r, QColor c) {
-    p.save();
-    p.setPen(QPen(c, 1.5));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(r.adjusted(0.8, 0.8, -0.8, -0.8));
-    p.setFont(font(int(r.height() * 0.75), true));
-    p.drawText(r, Qt::AlignCenter, QStringLiteral("i"));
-    p.restore();
 }
 void iconUp(QPainter& p, QRectF r, QColor c) {
     QPainterPath t;
@@ -728,18 +685,12 @@ Skin frost() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Text is drawn with the font database, which needs a GUI application; no screen is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvita_sampleskins <Skins folder>\n");
-        return 2;
-    }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    for (const Skin& s : {aurora(), copperDeco(), frost()}) {
-        make(s);
-    }
-    return 0;
+    return tools::runDrawingTool(argc, argv, "zorvita_sampleskins <Skins folder>",
+                                 [](const QString& out) {
+                                     outDir = out;
+                                     for (const Skin& s : {aurora(), copperDeco(), frost()}) {
+                                         make(s);
+                                     }
+                                     return 0;
+                                 });
 }

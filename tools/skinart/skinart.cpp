@@ -3,6 +3,10 @@
 // the same build machine always makes the same pictures and no picture lives in the repository.
 //
 // Usage: zorvita_skinart <output folder>
+#include "tools/appicon/app_icon.h"
+#include "tools/common/button_icons.h"
+#include "tools/common/drawing_tool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -19,6 +23,14 @@
 #include <functional>
 
 namespace {
+
+using toolart::font;
+using toolart::Icon;
+using toolart::iconAbout;
+using toolart::iconAdvanced;
+using toolart::iconPlay;
+using toolart::iconSettings;
+using toolart::iconStop;
 
 // The palette of the skin.
 const QColor kRed(0xC8, 0x16, 0x1E);
@@ -51,15 +63,6 @@ void save(const QImage& image, const QString& name) {
         std::exit(1);
     }
     written << name;
-}
-
-QFont font(int pixelSize, bool bold, bool condensed = false, bool italic = false) {
-    QFont f(condensed ? QStringLiteral("DejaVu Sans Condensed") : QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    f.setItalic(italic);
-    f.setHintingPreference(QFont::PreferFullHinting);
-    return f;
 }
 
 QImage blank(QSize size, QColor fill) {
@@ -198,19 +201,6 @@ void makeBackground() {
     save(image.convertToFormat(QImage::Format_RGB888), QStringLiteral("Main.bmp"));
 }
 
-using Icon = std::function<void(QPainter&, QRectF, QColor)>;
-
-void iconPlay(QPainter& p, QRectF r, QColor c) {
-    QPainterPath t;
-    t.moveTo(r.left() + r.width() * 0.2, r.top());
-    t.lineTo(r.right(), r.center().y());
-    t.lineTo(r.left() + r.width() * 0.2, r.bottom());
-    t.closeSubpath();
-    p.fillPath(t, c);
-}
-void iconStop(QPainter& p, QRectF r, QColor c) {
-    p.fillRect(r.adjusted(1, 1, -1, -1), c);
-}
 void iconRecord(QPainter& p, QRectF r, QColor) {
     p.setPen(QPen(Qt::white, 1.2));
     p.setBrush(QColor(0xFF, 0x2A, 0x2A));
@@ -221,38 +211,6 @@ void iconRecordStop(QPainter& p, QRectF r, QColor) {
     p.setBrush(QColor(0xFF, 0x2A, 0x2A));
     p.drawEllipse(r.adjusted(0.5, 0.5, -0.5, -0.5));
     p.fillRect(QRectF(r.center() - QPointF(3, 3), QSizeF(6, 6)), Qt::white);
-}
-void iconSettings(QPainter& p, QRectF r, QColor c) {
-    const QPointF m = r.center();
-    const double outer = r.width() / 2.0;
-    p.save();
-    p.setPen(QPen(c, 2.6, Qt::SolidLine, Qt::FlatCap));
-    for (int i = 0; i < 8; ++i) {
-        const double a = M_PI * i / 4.0;
-        const QPointF d(std::cos(a), std::sin(a));
-        p.drawLine(m + d * (outer * 0.55), m + d * outer);
-    }
-    p.setPen(QPen(c, 2.2));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(m, outer * 0.55, outer * 0.55);
-    p.restore();
-}
-void iconAdvanced(QPainter& p, QRectF r, QColor c) {
-    const double heights[] = {0.35, 0.8, 0.55, 1.0, 0.45, 0.7};
-    const double w = r.width() / 6.0;
-    for (int i = 0; i < 6; ++i) {
-        const double h = r.height() * heights[i];
-        p.fillRect(QRectF(r.left() + i * w + 0.5, r.center().y() - h / 2, w - 1.2, h), c);
-    }
-}
-void iconAbout(QPainter& p, QRectF r, QColor c) {
-    p.save();
-    p.setPen(QPen(c, 1.6));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(r.adjusted(0.8, 0.8, -0.8, -0.8));
-    p.setFont(font(int(r.height() * 0.8), true));
-    p.drawText(r, Qt::AlignCenter, QStringLiteral("i"));
-    p.restore();
 }
 
 // A picture button: a rounded plate with an icon and a caption. The rollover picture is the same
@@ -427,40 +385,27 @@ void makeBox() {
     save(image, QStringLiteral("Box.jpg"));
 }
 
-// The window icon: a small red badge with sound waves. Frames 0 to 4 light the waves in turn
-// while a station plays; frame 6 is the quiet icon.
+// The window icon is the program's icon. Frames 0 to 4 light its waves in turn while a station
+// plays; frame 6 is the still icon, also drawn at the sizes a desktop shows it at.
 void makeFlash() {
     const int lit[] = {0, 1, 2, 3, 2};
     for (int frame = 0; frame <= 6; ++frame) {
         if (frame == 5) {
             continue;
         }
-        const bool idle = frame == 6;
-        QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(kInk, 1.5));
-        p.setBrush(idle ? QColor(0x8A, 0x8F, 0x9C) : kRed);
-        p.drawEllipse(QPointF(11, 16), 9.5, 9.5);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        QPainterPath tri;
-        tri.moveTo(8, 11);
-        tri.lineTo(16, 16);
-        tri.lineTo(8, 21);
-        tri.closeSubpath();
-        p.drawPath(tri);
-        p.setBrush(Qt::NoBrush);
-        for (int i = 1; i <= 3; ++i) {
-            const bool on = !idle && i <= lit[frame];
-            p.setPen(QPen(on ? QColor(0x2E, 0x7B, 0xFF) : QColor(0x8A, 0x8F, 0x9C, idle ? 90 : 70),
-                          2.4, Qt::SolidLine, Qt::RoundCap));
-            const double r = 9.5 + i * 4.5;
-            p.drawArc(QRectF(11 - r, 16 - r, 2 * r, 2 * r), -45 * 16, 90 * 16);
+        const int waves = frame == 6 ? appicon::kAllWaves : lit[frame];
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            if (size > 64 && frame != 6) {
+                continue;
+            }
+            QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            appicon::paint(p, size, waves);
+            p.end();
+            save(image, size == 32 ? QStringLiteral("Flash%1.png").arg(frame)
+                                   : QStringLiteral("Flash%1-%2.png").arg(frame).arg(size));
         }
-        p.end();
-        save(image, QStringLiteral("Flash%1.png").arg(frame));
     }
 }
 
@@ -606,24 +551,18 @@ void writeResourceFile() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Text is drawn with the font database, which needs a GUI application; no screen is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zorvita_skinart <output folder>\n");
-        return 2;
-    }
-    outDir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(outDir);
-    makeBackground();
-    makeButtons();
-    makeWelcome();
-    makeBox();
-    makeFlash();
-    makePhoto();
-    makeLinkIcons();
-    writeResourceFile();
-    return 0;
+    return tools::runDrawingTool(argc, argv, "zorvita_skinart <output folder>",
+                                 [](const QString& out) {
+                                     outDir = out;
+                                     QDir().mkpath(outDir);
+                                     makeBackground();
+                                     makeButtons();
+                                     makeWelcome();
+                                     makeBox();
+                                     makeFlash();
+                                     makePhoto();
+                                     makeLinkIcons();
+                                     writeResourceFile();
+                                     return 0;
+                                 });
 }

@@ -109,8 +109,9 @@ bool PulseDaemon::playTone(int frequency, int seconds) {
         return false;
     }
     player_.setProcessEnvironment(environment());
+    // A generous buffer: on a busy machine a short one runs dry and puts gaps in the tone.
     player_.start(QStringLiteral("paplay"),
-                  {QStringLiteral("--latency-msec=20"), QStringLiteral("--device=zv_null"), file});
+                  {QStringLiteral("--latency-msec=200"), QStringLiteral("--device=zv_null"), file});
     if (!player_.waitForStarted(10000)) {
         return false;
     }

@@ -1,0 +1,28 @@
+// Drawing pieces that the built-in skin and the sample skins share: the font of their captions
+// and the glyphs of their buttons, each drawn into a rectangle in one colour.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRectF>
+
+#include <functional>
+
+class QPainter;
+
+namespace toolart {
+
+QFont font(int pixelSize, bool bold, bool condensed = false, bool italic = false);
+
+using Icon = std::function<void(QPainter&, QRectF, QColor)>;
+
+void iconPlay(QPainter& p, QRectF r, QColor c);
+void iconStop(QPainter& p, QRectF r, QColor c);
+// A gear.
+void iconSettings(QPainter& p, QRectF r, QColor c);
+// Level bars.
+void iconAdvanced(QPainter& p, QRectF r, QColor c);
+// An "i" in a ring.
+void iconAbout(QPainter& p, QRectF r, QColor c);
+
+}  // namespace toolart
