@@ -87,6 +87,8 @@ void runWide(const Section* sections, std::size_t count, std::span<std::int16_t>
 namespace dsp::cascade {
 
 bool wideAvailable() {
+    // Safe even when called while static objects are still being constructed.
+    __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
 
