@@ -33,9 +33,12 @@ std::vector<IIRFilter> randomSections(std::mt19937& random, std::size_t count) {
     std::vector<IIRFilter> sections(count);
     for (IIRFilter& s : sections) {
         const bool absurd = unit(random) < 0.15f;
-        s.CreateBiquadIIR(static_cast<std::int32_t>(unit(random) * 5) - (unit(random) < 0.1f),
-                          absurd ? 300 * (unit(random) - 0.3f) : 30 * (unit(random) - 0.5f),
-                          20 + 19000 * unit(random), 44100, absurd ? -1 : 0.1f + 3 * unit(random));
+        // Types -1 to 4: the four known ones and two unknown.
+        const auto type = static_cast<std::int32_t>(unit(random) * 6) - 1;
+        const float gain = absurd ? 300 * (unit(random) - 0.3f) : 30 * (unit(random) - 0.5f);
+        const float frequency = 20 + 19000 * unit(random);
+        const float bandwidth = absurd ? -1 : 0.1f + 3 * unit(random);
+        s.CreateBiquadIIR(type, gain, frequency, 44100, bandwidth);
         s.setEnabled(unit(random) > 0.1f);
     }
     return sections;
