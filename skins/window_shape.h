@@ -17,6 +17,12 @@ long colourNumber(unsigned int rgb);
 // All rectangles are handed to the region at once.
 QRegion regionFromPicture(const QImage& picture, long keyColour);
 
+// How a row's pixels are compared with the key colour. Every way gives the same region; the
+// default is the fastest one the processor has.
+enum class RowScan { Plain, Sse2, Avx2 };
+bool rowScanAvailable(RowScan scan);
+QRegion regionFromPicture(const QImage& picture, long keyColour, RowScan scan);
+
 // Sizes the window to the picture box's picture, makes that picture the window's background, cuts
 // the window's outline from it and shows the window. A key colour below 1 means "the colour of
 // the top-left pixel", which is then written back to keyColour.

@@ -6,6 +6,7 @@
 //
 // Targets: the chain (reading, processing and writing the file) at most 0.5 x SoX's time; the
 // silent tail at most 1.2 x the steady noise.
+#include "recorder/dsp/IIRCascade.h"
 #include "recorder/dsp/clsDSP.h"
 
 #include <fcntl.h>
@@ -196,6 +197,9 @@ int main(int argc, char** argv) {
     const double soxMedian = median(sox);
     std::printf("%d s of 44.1 kHz stereo, all four effects, 7 bands, median of %d rounds (CPU)\n",
                 seconds, rounds);
+    std::printf("  equaliser kernel: %s\n", dsp::cascade::wideAvailable()     ? "eight lanes (AVX2)"
+                                            : dsp::cascade::narrowAvailable() ? "four lanes (SSE2)"
+                                                                              : "sections in turn");
     std::printf("  chain (read, process, write): %8.1f ms\n", oursMedian * 1e3);
     std::printf("  sox, same effects:            %8.1f ms\n", soxMedian * 1e3);
     std::printf("  ratio chain / sox: %.3f (target at most 0.5)\n", oursMedian / soxMedian);

@@ -5,34 +5,24 @@
 #include "platform/ui/error.h"
 #include "platform/ui/message_box.h"
 
+#include "platform/player/mpv_video_widget.h"
+
 #include <mpv/client.h>
-#include <mpv/render_gl.h>
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QMetaObject>
 #include <QMouseEvent>
-#include <QOpenGLContext>
-#include <QOpenGLWidget>
 #include <QSlider>
 
 namespace platform {
 
 namespace {
 
-bool openGlAvailable() {
+// Offscreen and minimal platforms show nothing to anyone: there the player plays sound only.
+bool screenAvailable() {
     const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
-        return false;
-    }
-    QOpenGLContext probe;
-    return probe.create();
-}
-
-void* procAddress(void*, const char* name) {
-    QOpenGLContext* context = QOpenGLContext::currentContext();
-    return context != nullptr ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
 int buttonCode(Qt::MouseButton button) {
@@ -60,97 +50,12 @@ QString mpvPath(const QString& address) {
 
 }  // namespace
 
-// The picture: libmpv renders each frame into this widget's framebuffer. The render context lives
-// with the widget's GL context, which Qt re-creates when the widget moves to another window (full
-// screen), so it is freed when that context goes and made again in initializeGL.
-class MpvVideoWidget final : public QOpenGLWidget {
-  public:
-    MpvVideoWidget(mpv_handle* mpv, QWidget* parent) : QOpenGLWidget(parent), mpv_(mpv) {}
-    ~MpvVideoWidget() override { release(); }
-
-  protected:
-    void initializeGL() override {
-        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvVideoWidget::release,
-                Qt::DirectConnection);
-        mpv_opengl_init_params gl{&procAddress, nullptr};
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context* created = nullptr;
-        const int rc = mpv_render_context_create(&created, mpv_, params);
-        if (rc < 0) {
-            // Without a render context libmpv has no video output; sound still plays.
-            qWarning("video output unavailable: %s", mpv_error_string(rc));
-            return;
-        }
-        render_.reset(created);
-        mpv_render_context_set_update_callback(
-            created,
-            [](void* context) {
-                // A libmpv thread: only queue the repaint on the UI thread.
-                auto* self = static_cast<MpvVideoWidget*>(context);
-                QMetaObject::invokeMethod(self, qOverload<>(&QWidget::update),
-                                          Qt::QueuedConnection);
-            },
-            this);
-    }
-
-    void paintGL() override {
-        if (!render_) {
-            return;
-        }
-        const qreal ratio = devicePixelRatioF();
-        mpv_opengl_fbo fbo{static_cast<int>(defaultFramebufferObject()),
-                           static_cast<int>(width() * ratio), static_cast<int>(height() * ratio),
-                           0};
-        int flip = 1;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
-            {MPV_RENDER_PARAM_FLIP_Y, &flip},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        const int rc = mpv_render_context_render(render_.get(), params);
-        if (rc < 0) {
-            qWarning("video frame not drawn: %s", mpv_error_string(rc));
-        }
-    }
-
-  private:
-    void release() {
-        if (!render_) {
-            return;
-        }
-        makeCurrent();
-        mpv_render_context_set_update_callback(render_.get(), nullptr, nullptr);
-        render_.reset();
-        doneCurrent();
-    }
-
-    struct Free {
-        void operator()(mpv_render_context* c) const { mpv_render_context_free(c); }
-    };
-    mpv_handle* mpv_;
-    std::unique_ptr<mpv_render_context, Free> render_;
-};
-
 MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     : QWidget(parent), resolver_(new PlaylistResolver(this)) {
-    const bool gl = video == Video::Auto && openGlAvailable();
+    const bool picture = video == Video::Always || (video == Video::Auto && screenAvailable());
     MpvSession::Options options = MpvSession::safeDefaults();
-    if (gl) {
+    if (picture) {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("libmpv"));
-        options.emplace_back(QStringLiteral("hwdec"), QStringLiteral("no"));
-        // The picture is a few hundred pixels wide: the cheap scalers look the same there and
-        // keep drawing affordable where OpenGL runs on the CPU.
-        for (const char* scaler : {"scale", "dscale", "cscale"}) {
-            options.emplace_back(QLatin1String(scaler), QStringLiteral("bilinear"));
-        }
-        options.emplace_back(QStringLiteral("dither-depth"), QStringLiteral("no"));
-        options.emplace_back(QStringLiteral("correct-downscaling"), QStringLiteral("no"));
-        options.emplace_back(QStringLiteral("linear-downscaling"), QStringLiteral("no"));
-        options.emplace_back(QStringLiteral("sigmoid-upscaling"), QStringLiteral("no"));
     } else {
         options.emplace_back(QStringLiteral("vo"), QStringLiteral("null"));
         options.emplace_back(QStringLiteral("vid"), QStringLiteral("no"));
@@ -161,12 +66,15 @@ MpvPlayer::MpvPlayer(QWidget* parent, Video video)
     mpv_->observeString(QStringLiteral("metadata/by-key/title"));
     mpv_->onEvent = [this](const MpvSession::Event& e) { onMpvEvent(e); };
 
-    if (gl) {
+    if (picture) {
         video_ = new MpvVideoWidget(mpv_->handle(), this);
-        picture_ = video_;
-    } else {
-        picture_ = new QWidget(this);
+        if (!video_->ok()) {
+            delete video_;
+            video_ = nullptr;
+            mpv_->setProperty(QStringLiteral("vid"), QStringLiteral("no"));
+        }
     }
+    picture_ = video_ != nullptr ? static_cast<QWidget*>(video_) : new QWidget(this);
     picture_->setAutoFillBackground(true);
     QPalette black = picture_->palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -276,6 +184,14 @@ void MpvPlayer::stopMpv() {
     if (phase_ == Phase::Opening || phase_ == Phase::Playing) {
         mpv_->command({QStringLiteral("stop")});
     }
+    clearPicture();
+}
+
+// libmpv sends no frame when video stops: the last one would stay on screen.
+void MpvPlayer::clearPicture() {
+    if (video_ != nullptr) {
+        video_->clear();
+    }
 }
 
 void MpvPlayer::startAttempt(const QStringList& candidates) {
@@ -326,6 +242,7 @@ void MpvPlayer::dropVisualisation() {
     if (visualising_) {
         visualising_ = false;
         mpv_->setProperty(QStringLiteral("lavfi-complex"), QString());
+        clearPicture();
     }
 }
 
@@ -373,6 +290,7 @@ void MpvPlayer::onMpvEvent(const MpvSession::Event& e) {
             }
             return;
         case Type::EndFile:
+            clearPicture();
             break;
         case Type::Other:
             return;

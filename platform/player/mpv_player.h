@@ -15,15 +15,16 @@ namespace platform {
 class MpvVideoWidget;
 class PlaylistResolver;
 
-// The hosted media player control: plays stream addresses through libmpv. Video is drawn through
-// libmpv's render API into an OpenGL widget where OpenGL is available; elsewhere (offscreen) the
-// control plays audio only. A compact control bar with a volume slider sits at the bottom of the
-// control, so a holder that cuts the control off at its full height hides it.
+// The hosted media player control: plays stream addresses through libmpv. Video frames are drawn
+// by libmpv's software renderer into a plain widget (MpvVideoWidget) where there is a screen;
+// offscreen the control plays audio only. A compact control bar with a volume slider sits at the
+// bottom of the control, so a holder that cuts the control off at its full height hides it.
 class MpvPlayer final : public QWidget, public MediaPlayer {
     Q_OBJECT
 
   public:
-    enum class Video { Auto, None };
+    // Auto: a picture where there is a screen to show it; Always: also offscreen.
+    enum class Video { Auto, None, Always };
     explicit MpvPlayer(QWidget* parent = nullptr, Video video = Video::Auto);
     ~MpvPlayer() override;
 
@@ -82,6 +83,7 @@ class MpvPlayer final : public QWidget, public MediaPlayer {
     void layoutChildren();
     void showVisualisationIfNoVideo();
     void dropVisualisation();
+    void clearPicture();
     void raiseMouse(QMouseEvent* event, QWidget* from);
 
     std::unique_ptr<MpvSession> mpv_;

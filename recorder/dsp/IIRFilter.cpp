@@ -17,16 +17,15 @@ bool allFinite(const IIRFilter::Coefficients& c) {
            std::isfinite(c.a1) && std::isfinite(c.a2);
 }
 
-// After an unstable section (only reachable with nonsensical settings) has run to infinity, its
-// history would turn every later output into not-a-number: start it again from rest.
-void restartIfBroken(IIRFilter::History& h) {
+}  // namespace
+
+void IIRFilter::restartIfBroken() {
+    const History& h = history_;
     if (!(std::isfinite(h.x1) && std::isfinite(h.x2) && std::isfinite(h.y1) &&
           std::isfinite(h.y2))) {
-        h = {};
+        history_ = {};
     }
 }
-
-}  // namespace
 
 void IIRFilter::setGainDB(float gainDB) {
     gainDB_ = gainDB;
@@ -149,7 +148,7 @@ void IIRFilter::ProcessSamples_16bit(std::span<std::int16_t> intSamples) noexcep
         s = static_cast<std::int16_t>(toSampleScale(filterStep(c, h, s * kToUnit)));
     }
     history_ = h;
-    restartIfBroken(history_);
+    restartIfBroken();
 }
 
 void IIRFilter::ProcessSamples_8bit(std::span<std::uint8_t> btSamples) noexcept {
@@ -172,5 +171,5 @@ void IIRFilter::ProcessSamples_8bit(std::span<std::uint8_t> btSamples) noexcept 
         }
     }
     history_ = h;
-    restartIfBroken(history_);
+    restartIfBroken();
 }

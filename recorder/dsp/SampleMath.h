@@ -3,7 +3,9 @@
 
 #include <cstdint>
 
-#if defined(__SSE__)
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -32,6 +34,34 @@ inline std::int16_t limit16(float x) {
     }
     return 0;
 }
+
+#if defined(__SSE2__)
+// Eight samples at a time, each lane exactly as its scalar counterpart.
+namespace x8 {
+
+// The samples widened to 32 bits and converted: lanes 0-3 and lanes 4-7.
+inline void toFloats(__m128i samples, __m128& low, __m128& high) {
+    low = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(samples, samples), 16));
+    high = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(samples, samples), 16));
+}
+
+// limit16 of four values: the limits are whole numbers, so clamping the rounded value gives the
+// same result as rounding only what lies between them.
+inline __m128 limited(__m128 x) {
+    const __m128 magic = _mm_set1_ps(12582912.0f);
+    const __m128 rounded = _mm_sub_ps(_mm_add_ps(x, magic), magic);
+    const __m128 clamped =
+        _mm_max_ps(_mm_min_ps(rounded, _mm_set1_ps(32767.0f)), _mm_set1_ps(-32768.0f));
+    return _mm_and_ps(clamped, _mm_cmpord_ps(x, x));
+}
+
+// limit16 of eight values, packed back into samples.
+inline __m128i limit16(__m128 low, __m128 high) {
+    return _mm_packs_epi32(_mm_cvttps_epi32(limited(low)), _mm_cvttps_epi32(limited(high)));
+}
+
+}  // namespace x8
+#endif
 
 // While it lives, single-precision results too small to be normal numbers become 0 and such
 // inputs count as 0. A decaying filter or feedback tail otherwise spends thousands of samples

@@ -192,8 +192,18 @@ void clsDSP::Amplify(std::span<std::int16_t> intSamples, float value, std::int32
             break;
     }
     const auto f = static_cast<float>(factor);
-    for (std::int16_t& s : intSamples) {
-        s = dsp::limit16(static_cast<float>(s) * f);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 gain = _mm_set1_ps(f);
+    for (; i + 8 <= intSamples.size(); i += 8) {
+        auto* const at = reinterpret_cast<__m128i*>(intSamples.data() + i);
+        __m128 low, high;
+        dsp::x8::toFloats(_mm_loadu_si128(at), low, high);
+        _mm_storeu_si128(at, dsp::x8::limit16(_mm_mul_ps(low, gain), _mm_mul_ps(high, gain)));
+    }
+#endif
+    for (; i < intSamples.size(); ++i) {
+        intSamples[i] = dsp::limit16(static_cast<float>(intSamples[i]) * f);
     }
 }
 
@@ -205,11 +215,35 @@ void clsDSP::processEcho(std::span<std::int16_t> samples) noexcept {
     std::int16_t* const line = echoLine_.data();
     std::size_t p = echoPosition_;
     const float gain = echoGain_;
-    for (std::int16_t& s : samples) {
-        const int mixed = std::clamp(int{s} + int{line[p]}, -32768, 32767);
-        s = static_cast<std::int16_t>(mixed);
-        line[p] = dsp::limit16(static_cast<float>(mixed) * gain);
-        if (++p == n) {
+    std::int16_t* s = samples.data();
+    std::size_t left = samples.size();
+    // In runs up to the end of the line: within a run every line entry is read and written once,
+    // so the samples of a run are independent of each other.
+    while (left > 0) {
+        const std::size_t run = std::min(left, n - p);
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        const __m128 factor = _mm_set1_ps(gain);
+        for (; i + 8 <= run; i += 8) {
+            auto* const sample = reinterpret_cast<__m128i*>(s + i);
+            auto* const delayed = reinterpret_cast<__m128i*>(line + p + i);
+            const __m128i mixed = _mm_adds_epi16(_mm_loadu_si128(sample), _mm_loadu_si128(delayed));
+            _mm_storeu_si128(sample, mixed);
+            __m128 low, high;
+            dsp::x8::toFloats(mixed, low, high);
+            _mm_storeu_si128(delayed,
+                             dsp::x8::limit16(_mm_mul_ps(low, factor), _mm_mul_ps(high, factor)));
+        }
+#endif
+        for (; i < run; ++i) {
+            const int mixed = std::clamp(int{s[i]} + int{line[p + i]}, -32768, 32767);
+            s[i] = static_cast<std::int16_t>(mixed);
+            line[p + i] = dsp::limit16(static_cast<float>(mixed) * gain);
+        }
+        s += run;
+        left -= run;
+        p += run;
+        if (p == n) {
             p = 0;
         }
     }
@@ -282,8 +316,7 @@ void clsDSP::ProcessSamples(std::span<std::int16_t> intSamples) noexcept {
         processPhaseShifter(intSamples);
     }
     if (effectsUsed_ & Equalizer) {
-        for (std::int32_t i = 0; i < bandCount_; ++i) {
-            bands_[static_cast<std::size_t>(i)].ProcessSamples_16bit(intSamples);
-        }
+        IIRFilter::ProcessCascade_16bit(
+            std::span(bands_).first(static_cast<std::size_t>(bandCount_)), intSamples);
     }
 }

@@ -1,4 +1,5 @@
 #include "platform/player/mpv_player.h"
+#include "platform/player/mpv_video_widget.h"
 #include "platform/player/playlist_resolver.h"
 #include "platform/ui/message_box.h"
 #include "tests/platform/audio/pulse_daemon.h"
@@ -215,6 +216,100 @@ TEST_F(PlayerTest, KeepsItsHeightInTwipsExactlyWithTheBarAtTheBottom) {
     EXPECT_EQ(player_->heightTwips(), 2760);
     // The bar must lie wholly below the 2100-twip line so a holder that cuts at it hides it.
     EXPECT_GE(player_->height() - MpvPlayer::kBarHeightPixels, platform::twipsToPixelsY(2100));
+}
+
+// The picture, drawn by libmpv's software renderer; offscreen too when asked for.
+class PlayerVideoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(pulse_.ok());
+        ASSERT_TRUE(site_.listen(0));
+        player_.resize(180, 184);
+        video_ = player_.findChild<platform::MpvVideoWidget*>();
+        ASSERT_NE(video_, nullptr);
+    }
+    bool waitForPicture(bool wanted) {
+        return QTest::qWaitFor([&] { return video_->hasPicture() == wanted; }, 20000);
+    }
+    static QColor colourAt(QWidget* widget, QPoint at) {
+        return widget->grab().toImage().pixelColor(at);
+    }
+    static bool isRed(const QColor& c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; }
+    static bool isBlack(const QColor& c) { return c.red() < 30 && c.green() < 30 && c.blue() < 30; }
+
+    PulseDaemon pulse_;
+    QTemporaryDir root_;
+    vendor_site::VendorSite site_{root_.path()};
+    MpvPlayer player_{nullptr, MpvPlayer::Video::Always};
+    platform::MpvVideoWidget* video_ = nullptr;
+};
+
+// A red 4:3 clip without sound, 30 s at 10 frames a second, as uncompressed YUV4MPEG frames.
+QString writeRedClip(const QTemporaryDir& dir) {
+    constexpr int kWidth = 32;
+    constexpr int kHeight = 24;
+    QByteArray frame("FRAME\n");
+    frame.append(QByteArray(kWidth * kHeight, char(81)));              // Y of pure red
+    frame.append(QByteArray(kWidth * kHeight / 4, char(90)));          // U
+    frame.append(QByteArray(kWidth * kHeight / 4, char(uchar(240))));  // V
+    QByteArray clip = QByteArrayLiteral("YUV4MPEG2 W32 H24 F10:1 Ip A1:1 C420jpeg\n");
+    for (int i = 0; i < 300; ++i) {
+        clip.append(frame);
+    }
+    const QString path = dir.filePath(QStringLiteral("red.y4m"));
+    writeFile(path, clip);
+    return path;
+}
+
+TEST_F(PlayerVideoTest, TheFramesOfAStreamWithVideoAreDrawnAndGoWhenItStops) {
+    ASSERT_TRUE(player_.hasVideo());
+    player_.show();
+    player_.setURL(writeRedClip(root_));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player_.playState() == 3; }, 20000));
+    ASSERT_TRUE(waitForPicture(true));
+    // The picture area is 180 x 160: the clip fills its width, with black bands above and below.
+    ASSERT_EQ(video_->size(), QSize(180, 160));
+    EXPECT_TRUE(isRed(colourAt(&player_, QPoint(90, 80))));
+    EXPECT_TRUE(isRed(colourAt(&player_, QPoint(2, 80))));
+    EXPECT_TRUE(isBlack(colourAt(&player_, QPoint(90, 3))));
+
+    // Not stretched, the 32 x 24 clip stands small in the middle.
+    player_.setStretchToFit(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isBlack(colourAt(&player_, QPoint(2, 80))); }, 20000));
+    EXPECT_TRUE(isRed(colourAt(&player_, QPoint(90, 80))));
+    player_.setStretchToFit(true);
+
+    // Full screen draws the frames at the size of the screen.
+    player_.setFullScreen(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video_->width() > 180; }, 5000));
+    const QPoint middle(video_->width() / 2, video_->height() / 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(colourAt(video_, middle)); }, 20000));
+    player_.setFullScreen(false);
+
+    player_.stop();
+    EXPECT_FALSE(video_->hasPicture());
+    EXPECT_TRUE(isBlack(colourAt(&player_, QPoint(90, 80))));
+}
+
+TEST_F(PlayerVideoTest, AHiddenPlayerDrawsNothingAndDrawsAgainWhenShown) {
+    player_.setURL(writeRedClip(root_));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player_.playState() == 3; }, 20000));
+    QTest::qWait(1000);
+    EXPECT_FALSE(video_->hasPicture());
+    EXPECT_EQ(player_.playState(), 3);
+    player_.show();
+    ASSERT_TRUE(waitForPicture(true));
+    EXPECT_TRUE(isRed(colourAt(&player_, QPoint(90, 80))));
+}
+
+TEST_F(PlayerVideoTest, AStreamWithoutVideoShowsItsVisualisationOnlyWhileShown) {
+    player_.show();
+    player_.setURL(site_.baseUrl() + QStringLiteral("/stream.mp3"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return player_.playState() == 3; }, 20000));
+    ASSERT_TRUE(waitForPicture(true));
+    player_.hide();
+    EXPECT_FALSE(video_->hasPicture());
+    EXPECT_EQ(player_.playState(), 3);
 }
 
 class ResolverTest : public ::testing::Test {
