@@ -3,7 +3,14 @@
 #include "recording/Mp3Frames.h"
 #include "recording/cWavReader.h"
 
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -18,16 +25,86 @@ constexpr long kUnjoinableOutput = 29880;
 // 4.6 KB.
 constexpr std::int64_t kReadBlocks = 32;
 
+// Raised when frames set aside in a spill file cannot be read back.
+constexpr long kSpillUnreadable = 29881;
+
+// Spilled frames are written and read back in pieces of this size: few system calls, little
+// memory.
+constexpr std::size_t kSpillPiece = 1 << 20;
+
+// The bytes written before the first failure (a full disk, a file that takes no more).
+std::size_t writeAll(int file, const std::vector<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const ssize_t n = ::write(file, bytes.data() + at, bytes.size() - at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    return at;
+}
+
+bool readAll(int file, std::vector<std::uint8_t>& into, off_t offset) {
+    std::size_t at = 0;
+    while (at < into.size()) {
+        const ssize_t n =
+            ::pread(file, into.data() + at, into.size() - at, offset + static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 }  // namespace
+
+int openUnnamedFile(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    const int file = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (file >= 0) {
+        return file;
+    }
+    QByteArray name = path + "/.spill-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0) {
+        ::unlink(name.constData());
+    }
+    return named;
+}
 
 struct SegmentEncoding::Job {
     std::size_t index = 0;
     Segment segment;
     std::uint32_t stream = 0;
-    // Kept frames not yet handed back, one piece per block, so that a segment waiting for its
-    // turn holds no more than its frames; guarded by mutex_.
+    // Kept frames not yet handed back, in this order: `ready` in memory (one piece per block, so
+    // that a segment waiting for its turn holds no more than its frames), the spill file's
+    // bytes, `after` in memory. Guarded by mutex_ unless said otherwise.
     std::vector<std::vector<std::uint8_t>> ready;
-    bool done = false;  // guarded by mutex_
+    int spillFile = -1;
+    bool spillTried = false;              // the segment's thread only
+    bool spilling = false;                // frames still go to the file
+    std::int64_t spilled = 0;             // bytes in the file
+    std::int64_t spillRead = 0;           // bytes of it handed back
+    std::vector<std::uint8_t> unwritten;  // spilled frames gathered for one write; the thread only
+    std::vector<std::vector<std::uint8_t>> after;
+    bool done = false;
+
+    Job() = default;
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+    ~Job() {
+        if (spillFile >= 0) {
+            ::close(spillFile);
+        }
+    }
 };
 
 SegmentEncoding::SegmentEncoding(Calls calls, QString wavFile, std::int64_t blockFrames,
@@ -110,16 +187,27 @@ SegmentEncoding::News SegmentEncoding::next() {
     news.samplesDone = samplesDone_;
     news.libraryResult = std::exchange(libraryResult_, be::kOk);
     news.error = std::exchange(error_, std::nullopt);
-    // The frames of a segment go out once every earlier segment's have.
-    while (current_ < jobs_.size()) {
-        Job& job = *jobs_[current_];
-        for (std::vector<std::uint8_t>& piece : job.ready) {
+    const auto handBack = [&](std::vector<std::vector<std::uint8_t>>& pieces) {
+        for (std::vector<std::uint8_t>& piece : pieces) {
             waitingBytes_ -= piece.size();
             news.frames.push_back(std::move(piece));
         }
-        job.ready = {};
+        pieces = {};
+    };
+    // The frames of a segment go out once every earlier segment's have.
+    while (current_ < jobs_.size()) {
+        Job& job = *jobs_[current_];
+        handBack(job.ready);
+        if (takeSpilled(job, lock, news) || job.spilling) {
+            break;
+        }
+        handBack(job.after);
         if (!job.done) {
             break;
+        }
+        if (job.spillFile >= 0) {
+            ::close(job.spillFile);
+            job.spillFile = -1;
         }
         ++current_;
     }
@@ -141,12 +229,78 @@ void SegmentEncoding::fail(std::uint32_t libraryResult, std::optional<platform::
     room_.notify_all();
 }
 
+bool SegmentEncoding::takeSpilled(Job& job, std::unique_lock<std::mutex>& lock, News& news) {
+    if (job.spillRead == job.spilled) {
+        return false;
+    }
+    const int file = job.spillFile;
+    const auto at = static_cast<off_t>(job.spillRead);
+    std::vector<std::uint8_t> piece(
+        static_cast<std::size_t>(std::min<std::int64_t>(job.spilled - job.spillRead, kSpillPiece)));
+    // The segment's thread may append to the file meanwhile, never before `spilled`.
+    lock.unlock();
+    const bool read = readAll(file, piece, at);
+    lock.lock();
+    if (!read) {
+        if (!news.error) {
+            news.error = platform::Error(kSpillUnreadable, QString(),
+                                         QStringLiteral("Encoded frames cannot be read back"));
+        }
+        stopping_ = true;
+        return true;
+    }
+    job.spillRead += static_cast<std::int64_t>(piece.size());
+    news.frames.push_back(std::move(piece));
+    // The rest of the file, or what followed it, at the next call without waiting.
+    newsWaiting_ = true;
+    return true;
+}
+
+void SegmentEncoding::spill(Job& job, std::unique_lock<std::mutex>& lock, bool last) {
+    const int file = job.spillFile;
+    lock.unlock();
+    const std::size_t written = writeAll(file, job.unwritten);
+    lock.lock();
+    job.spilled += static_cast<std::int64_t>(written);
+    spilledBytes_ += static_cast<std::int64_t>(written);
+    if (written < job.unwritten.size()) {
+        // The file takes no more (a full disk): the rest waits in memory, as with no file.
+        job.unwritten.erase(job.unwritten.begin(),
+                            job.unwritten.begin() + static_cast<std::ptrdiff_t>(written));
+        waitingBytes_ += job.unwritten.size();
+        job.after.push_back(std::move(job.unwritten));
+        job.unwritten = {};
+        job.spilling = false;
+    } else {
+        job.unwritten.clear();
+        job.spilling = !last;
+    }
+}
+
 bool SegmentEncoding::publishWaiting(Job& job, std::vector<std::uint8_t>& kept,
                                      std::int64_t samples, bool done) {
     std::unique_lock lock(mutex_);
+    if (!job.spillTried && openSpill_ && job.index != current_ &&
+        waitingBytes_ + kept.size() > waitingBudget_) {
+        job.spillTried = true;
+        lock.unlock();
+        const int file = openSpill_();
+        lock.lock();
+        job.spillFile = file;
+        job.spilling = file >= 0;
+    }
+    if (job.spilling) {
+        job.unwritten.insert(job.unwritten.end(), kept.begin(), kept.end());
+        kept.clear();
+        // Once its turn has come the file ends, and the frames that follow go through memory.
+        const bool last = done || job.index == current_;
+        if (last || job.unwritten.size() >= kSpillPiece) {
+            spill(job, lock, last);
+        }
+    }
     if (!kept.empty()) {
         waitingBytes_ += kept.size();
-        job.ready.push_back(std::move(kept));
+        (job.spillFile >= 0 ? job.after : job.ready).push_back(std::move(kept));
         kept = {};
     }
     job.done = done;
@@ -154,9 +308,11 @@ bool SegmentEncoding::publishWaiting(Job& job, std::vector<std::uint8_t>& kept,
     newsWaiting_ = true;
     // Cheap while the caller encodes its own segment: nobody waits on it then.
     changed_.notify_one();
-    // A segment whose turn has not come pauses while too many frames wait already.
+    // A segment whose turn has not come pauses while too many frames wait already, unless it
+    // can spill them.
     room_.wait(lock, [&] {
-        return done || stopping_ || job.index == current_ || waitingBytes_ < waitingBudget_;
+        return done || stopping_ || job.index == current_ || job.spilling ||
+               (!job.spillTried && openSpill_) || waitingBytes_ < waitingBudget_;
     });
     return !stopping_;
 }

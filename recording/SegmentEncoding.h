@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -21,7 +22,8 @@
 // block) and takes its frames as they come; the other segments run on threads of their own that
 // touch nothing but their segment's reader, stream and output, and their frames wait until the
 // caller drains them. Everything the user sees (writes, progress, messages) stays on the caller's
-// thread.
+// thread. Frames that do not fit the waiting budget go to a spill file of their segment's own,
+// so that a long recording keeps every core busy with bounded memory.
 class SegmentEncoding {
   public:
     struct Calls {
@@ -31,8 +33,11 @@ class SegmentEncoding {
 
     // The most bytes of frames that may wait for their turn, so that memory stays bounded
     // however long the recording (12 MiB is 10 minutes at 160 kbit/s). A segment that finds
-    // the budget spent pauses until its turn comes.
+    // the budget spent spills the rest to a file, or pauses until its turn comes when it has none.
     static constexpr std::size_t kWaitingBudget = 12 << 20;
+
+    // Opens a spill file: a descriptor to write and read, or -1 when there is none to be had.
+    using SpillOpener = std::function<int()>;
 
     // One open stream per segment; blockFrames frames per block (what one encoder call takes).
     SegmentEncoding(Calls calls, QString wavFile, std::int64_t blockFrames,
@@ -42,6 +47,13 @@ class SegmentEncoding {
     ~SegmentEncoding();
     SegmentEncoding(const SegmentEncoding&) = delete;
     SegmentEncoding& operator=(const SegmentEncoding&) = delete;
+
+    // Where frames over the budget go (before start()); without it a segment over the budget
+    // pauses. A spill file that cannot be opened or written also makes its segment pause, never
+    // fail.
+    void setSpillOpener(SpillOpener open) { openSpill_ = std::move(open); }
+    // Bytes of frames that went through spill files so far.
+    std::int64_t spilledBytes() const { return spilledBytes_; }
 
     // Starts the threads of every segment but the first.
     void start();
@@ -76,6 +88,8 @@ class SegmentEncoding {
         std::function<bool(std::vector<std::uint8_t>& kept, std::int64_t samples, bool done)>;
     void run(Job& job, const Publish& publish);
     bool publishWaiting(Job& job, std::vector<std::uint8_t>& kept, std::int64_t samples, bool done);
+    void spill(Job& job, std::unique_lock<std::mutex>& lock, bool last);
+    bool takeSpilled(Job& job, std::unique_lock<std::mutex>& lock, News& news);
     void fail(std::uint32_t libraryResult, std::optional<platform::Error> error);
 
     Calls calls_;
@@ -83,6 +97,8 @@ class SegmentEncoding {
     std::int64_t blockFrames_;
     std::uint32_t outputBufferSize_;
     std::size_t waitingBudget_;
+    SpillOpener openSpill_;
+    std::atomic<std::int64_t> spilledBytes_{0};
     std::vector<std::unique_ptr<Job>> jobs_;
     std::vector<std::thread> threads_;
 
@@ -92,8 +108,13 @@ class SegmentEncoding {
     bool stopping_ = false;            // guarded by mutex_; read by the threads between blocks
     std::size_t current_ = 0;          // the segment whose frames go to the file now
     std::int64_t samplesDone_ = 0;
-    std::size_t waitingBytes_ = 0;  // frames handed in and not yet handed back
+    std::size_t waitingBytes_ = 0;  // frames in memory handed in and not yet handed back
     bool newsWaiting_ = false;
     std::uint32_t libraryResult_ = be::kOk;
     std::optional<platform::Error> error_;
 };
+
+// An unnamed file in folder, opened to write and read (O_TMPFILE, or a file unlinked as soon as
+// it is made where the file system has no unnamed ones), so that nothing is left behind even
+// after a crash; -1 when the folder cannot take one.
+int openUnnamedFile(const QString& folder);

@@ -230,6 +230,7 @@ void cLameEncoder::raiseAsConversionError(const std::exception_ptr& error) {
 }
 
 QString cLameEncoder::Encode() {
+    spilledBytes_ = 0;
     lameInit();
     if (stream_ == 0) {
         return noEngine();
@@ -369,7 +370,10 @@ QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
             outputBufferSize_,
             planSegments((audioFrames + blockFrames - 1) / blockFrames,
                          static_cast<int>(streams.size())),
-            streams);
+            streams, waitingBudget_ > 0 ? waitingBudget_ : SegmentEncoding::kWaitingBudget);
+        // Frames that do not fit in memory wait next to the MP3 file, on the disk it goes to.
+        encoding->setSpillOpener(
+            [folder = QFileInfo(mp3File_).absolutePath()] { return openUnnamedFile(folder); });
         encoding->start();
         // Frames gather in the writer's buffer and go to the file a buffer at a time.
         std::int32_t pending = 0;
@@ -429,6 +433,9 @@ QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
     } catch (const platform::Error&) {
         // Every thread is joined and every stream closed before the error goes on; a joined
         // stream that is incomplete is worth nothing, so the file goes too.
+        if (encoding) {
+            spilledBytes_ = encoding->spilledBytes();
+        }
         encoding.reset();
         closeStreams(streams);
         writer.reset();
@@ -436,6 +443,7 @@ QString cLameEncoder::encodeSegments(std::int64_t audioFrames, int segments) {
         lameClose();
         raiseAsConversionError(std::current_exception());
     }
+    spilledBytes_ = encoding->spilledBytes();
     encoding.reset();
     closeStreams(streams);
     if (failedResult != be::kOk) {

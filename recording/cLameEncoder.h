@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -71,6 +72,11 @@ class cLameEncoder {
     // At most this many segments (1: always sequential); 0, the default, one per processor core.
     // Never more than kMaxSegments.
     void setMaxSegments(int segments) { maxSegments_ = segments; }
+    // The most bytes of later segments' frames kept in memory; the rest goes to an unnamed file in
+    // the MP3 file's folder (0, the default: SegmentEncoding::kWaitingBudget).
+    void setWaitingBudget(std::size_t bytes) { waitingBudget_ = bytes; }
+    // Bytes of frames that went through such files in the last conversion.
+    std::int64_t SpilledBytes() const { return spilledBytes_; }
     // False when the last conversion ended because no encoder stream could be opened.
     bool EngineOpened() const { return engineOpened_; }
 
@@ -110,5 +116,7 @@ class cLameEncoder {
     QString wavFile_;
     QString mp3File_;
     int maxSegments_ = 0;
+    std::size_t waitingBudget_ = 0;
+    std::int64_t spilledBytes_ = 0;
     bool engineOpened_ = true;
 };

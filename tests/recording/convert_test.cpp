@@ -400,6 +400,59 @@ TEST_F(ConvertWithFakeTest, ALibraryShortOfStreamsGetsFewerSegments) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+int openFiles() {
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files).size());
+}
+
+// Later segments' frames that do not fit the waiting budget go through unnamed files next to the
+// MP3: the output is the sequential log all the same, and a failure or a cancel while they spill
+// leaves no MP3 and nothing open.
+TEST_F(ConvertWithFakeTest, FramesOverTheBudgetSpillAndLeaveNothingBehind) {
+    const FakeCounters fake;
+    const QString file = wav(kLongFrames);
+    auto sequential = encoder(1);
+    sequential->setWavFile(file);
+    ASSERT_EQ(sequential->Encode(), QString());
+    const QByteArray expected = readFile(mp3);
+    const int filesBefore = openFiles();
+    {
+        // Slow enough for the later segments to encode before their turn.
+        const ScopedEnv slow("ZV_FAKE_DELAY_US", "200");
+        label.captions.clear();
+        auto e = encoder(8);
+        e->setWaitingBudget(1);
+        e->setWavFile(file);
+        EXPECT_EQ(e->Encode(), QString());
+        EXPECT_EQ(readFile(mp3), expected);
+        EXPECT_GT(e->SpilledBytes(), 0);
+        const std::vector<int> p = label.percents();
+        EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+        ASSERT_GE(p.size(), 4u);
+        EXPECT_EQ(std::vector<int>(p.end() - 4, p.end()), (std::vector<int>{90, 95, 98, 100}));
+    }
+    {
+        const ScopedEnv failing("ZV_FAKE_FAIL_STREAM", "2");
+        const ScopedEnv slow("ZV_FAKE_DELAY_US", "3000");
+        auto e = encoder(4);
+        e->setWaitingBudget(1);
+        e->setWavFile(file);
+        EXPECT_EQ(e->Encode(), QStringLiteral("lameConvert"));
+        EXPECT_FALSE(QFileInfo::exists(mp3));
+    }
+    {
+        const ScopedEnv slow("ZV_FAKE_DELAY_US", "1000");
+        auto e = encoder(2);
+        e->setWaitingBudget(1);
+        e->setWavFile(file);
+        int calls = 0;
+        e->Progress = [&](std::int64_t, std::int64_t, bool& cancel) { cancel = ++calls == 20; };
+        EXPECT_EQ(e->Encode(), QString());
+        EXPECT_FALSE(QFileInfo::exists(mp3));
+    }
+    EXPECT_EQ(fake.openStreams(), 0u);
+    EXPECT_EQ(openFiles(), filesBefore);
+}
+
 TEST(ShowSavingProgressTest, CaptionThenRepaint) {
     RecordingLabel label;
     ShowSavingProgress(label, 42);

@@ -7,13 +7,22 @@
 #include "tests/recording/wav_files.h"
 #include "tests/support/temp_env.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -255,6 +264,203 @@ TEST_F(SegmentEncodingTest, FramesComeBackInOrderEvenWithNoRoomToWait) {
         }
         EXPECT_EQ(firsts.back(), -1);
     }
+}
+
+// Open descriptors of this process, and those of them on files without a name left.
+int openFiles() {
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files).size());
+}
+
+int openUnnamedFiles() {
+    int n = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files)) {
+        n += fd.symLinkTarget().endsWith(QStringLiteral(" (deleted)")) ? 1 : 0;
+    }
+    return n;
+}
+
+// Blocks encoded by stream 2, and a failing stream 4 after 40 blocks of its own.
+std::atomic<int> secondBlocks{0};
+std::uint32_t countingEncode(std::uint32_t stream, std::uint32_t samples, const std::int16_t* pcm,
+                             std::uint8_t* out, std::uint32_t* bytes) {
+    if (stream == 2) {
+        ++secondBlocks;
+    }
+    return fakeEncode(stream, samples, pcm, out, bytes);
+}
+
+std::atomic<int> fourthBlocks{0};
+std::uint32_t lateFailingEncode(std::uint32_t stream, std::uint32_t samples,
+                                const std::int16_t* pcm, std::uint8_t* out, std::uint32_t* bytes) {
+    if (stream == 4 && ++fourthBlocks > 40) {
+        *bytes = 0;
+        return 2;
+    }
+    return countingEncode(stream, samples, pcm, out, bytes);
+}
+
+// Waits, however slow the machine, for the condition or a minute.
+void awaitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; !condition() && i < 60000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Everything the encoding hands back, joined, with the samples done never going back.
+std::vector<std::uint8_t> joined(SegmentEncoding& encoding,
+                                 const std::function<void()>& firstBlock) {
+    std::vector<std::uint8_t> out;
+    std::int64_t done = 0;
+    const auto take = [&](const std::vector<std::uint8_t>& piece, std::int64_t samples) {
+        EXPECT_GE(samples, done);
+        done = samples;
+        out.insert(out.end(), piece.begin(), piece.end());
+    };
+    bool first = true;
+    encoding.encodeFirst([&](std::vector<std::uint8_t>& frames, std::int64_t samples) {
+        if (std::exchange(first, false)) {
+            firstBlock();
+        }
+        take(frames, samples);
+        return true;
+    });
+    for (bool finished = false; !finished;) {
+        SegmentEncoding::News news = encoding.next();
+        EXPECT_FALSE(news.error.has_value());
+        for (const auto& piece : news.frames) {
+            take(piece, news.samplesDone);
+        }
+        finished = news.finished;
+    }
+    encoding.stop();
+    return out;
+}
+
+// Frames over the budget go to a spill file while the segment goes on, and come back in order
+// after those in memory; a spill file that cannot be had or written makes the segment pause
+// instead, with the same output.
+TEST_F(SegmentEncodingTest, FramesOverTheBudgetSpillToAFileOrWaitAndComeBackInOrder) {
+    // The second segment makes 12000 frames (1.2 MiB), more than one piece of the spill file.
+    const std::int64_t blocks = 24000;
+    const QString file = wav(blocks);
+    const auto run = [&](std::size_t budget, SegmentEncoding::SpillOpener open, bool hold,
+                         std::int64_t& spilled) {
+        secondBlocks = 0;
+        SegmentEncoding encoding({countingEncode, fakeFlush}, file, 10, 104,
+                                 planSegments(blocks, 2), {1, 2}, budget);
+        encoding.setSpillOpener(std::move(open));
+        encoding.start();
+        // Holding the first segment until the second has encoded everything (4 blocks of
+        // pre-roll besides its own) makes sure the second one spills before its turn.
+        const std::vector<std::uint8_t> out = joined(encoding, [&] {
+            if (hold) {
+                awaitUntil([] { return secondBlocks == 12004; });
+            }
+        });
+        spilled = encoding.spilledBytes();
+        return out;
+    };
+    std::int64_t spilled = 0;
+    const std::vector<std::uint8_t> expected =
+        run(SegmentEncoding::kWaitingBudget, nullptr, false, spilled);
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(blocks + 1) * 104);
+    EXPECT_EQ(spilled, 0);
+
+    const int filesBefore = openFiles();
+    const QString folder = path(QStringLiteral("spill"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const auto unnamed = [&] { return openUnnamedFile(folder); };
+    // Almost everything of the second segment goes through the file.
+    EXPECT_EQ(run(1000, unnamed, true, spilled), expected);
+    EXPECT_GT(spilled, 12000 * 104 - 1000);
+    EXPECT_TRUE(
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+    // No spill file to be had: the second segment waits for its turn.
+    EXPECT_EQ(run(
+                  1000, [] { return -1; }, false, spilled),
+              expected);
+    EXPECT_EQ(spilled, 0);
+    // A full disk from the first byte.
+    EXPECT_EQ(run(
+                  1000, [] { return ::open("/dev/full", O_WRONLY | O_CLOEXEC); }, false, spilled),
+              expected);
+    EXPECT_EQ(spilled, 0);
+    // A file that takes a little more than one piece, ending inside a frame: what it took comes
+    // back from it, the rest from memory.
+    const long limit = (1 << 20) + 5000;
+    EXPECT_EQ(run(
+                  1000,
+                  [limit] {
+                      const int fd = ::memfd_create("spill", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+                      if (fd >= 0 && (::ftruncate(fd, limit) != 0 ||
+                                      ::fcntl(fd, F_ADD_SEALS, F_SEAL_GROW | F_SEAL_SHRINK) != 0)) {
+                          ::close(fd);
+                          return -1;
+                      }
+                      return fd;
+                  },
+                  true, spilled),
+              expected);
+    EXPECT_GT(spilled, 1 << 20);
+    EXPECT_LE(spilled, limit);
+    EXPECT_EQ(openFiles(), filesBefore);
+}
+
+// A cancel, or a failure in another segment, while later segments spill: every thread ends and
+// every spill file is closed with the encoding.
+TEST_F(SegmentEncodingTest, ACancelOrAFailureWhileSegmentsSpillClosesEverySpillFile) {
+    const QString file = wav(3000);
+    const int filesBefore = openFiles();
+    const int unnamedBefore = openUnnamedFiles();
+    {
+        secondBlocks = 0;
+        SegmentEncoding encoding({countingEncode, fakeFlush}, file, 10, 104, planSegments(3000, 4),
+                                 {1, 2, 3, 4}, 1);
+        encoding.setSpillOpener([this] { return openUnnamedFile(path(QString())); });
+        encoding.start();
+        int ownBlocks = 0;
+        encoding.encodeFirst([&](std::vector<std::uint8_t>&, std::int64_t) {
+            awaitUntil([] { return secondBlocks > 100; });
+            EXPECT_GT(openUnnamedFiles(), unnamedBefore);
+            return ++ownBlocks < 3;
+        });
+        EXPECT_EQ(ownBlocks, 3);
+        encoding.stop();
+    }
+    EXPECT_EQ(openFiles(), filesBefore);
+    {
+        secondBlocks = 0;
+        fourthBlocks = 0;
+        SegmentEncoding encoding({lateFailingEncode, fakeFlush}, file, 10, 104,
+                                 planSegments(3000, 4), {1, 2, 3, 4}, 1);
+        encoding.setSpillOpener([this] { return openUnnamedFile(path(QString())); });
+        encoding.start();
+        encoding.encodeFirst([&](std::vector<std::uint8_t>&, std::int64_t) {
+            awaitUntil([] { return fourthBlocks > 40 && secondBlocks > 100; });
+            return true;
+        });
+        EXPECT_GT(openUnnamedFiles(), unnamedBefore);
+        const SegmentEncoding::News news = encoding.next();
+        EXPECT_EQ(news.libraryResult, 2u);
+        encoding.stop();
+    }
+    EXPECT_EQ(openFiles(), filesBefore);
+}
+
+TEST_F(SegmentEncodingTest, AnUnnamedFileLeavesNothingInItsFolder) {
+    const QString folder = path(QStringLiteral("unnamed"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const int fd = openUnnamedFile(folder);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, "frames", 6), 6);
+    char back[6] = {};
+    EXPECT_EQ(::pread(fd, back, 6, 0), 6);
+    EXPECT_EQ(std::memcmp(back, "frames", 6), 0);
+    EXPECT_TRUE(
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    ::close(fd);
+    EXPECT_EQ(openUnnamedFile(path(QStringLiteral("missing"))), -1);
 }
 
 }  // namespace
