@@ -7,7 +7,9 @@
 // much CPU other processes took meanwhile, since that figure needs every core), and the seams: the
 // segmented file decoded against the sequential one around each seam, next to how far the
 // sequential one is from the input there.
+// With --hour it only converts one hour sequentially and in segments, and prints the peak memory.
 #include "platform/ui/message_box.h"
+#include "recording/Mp3Frames.h"
 #include "recording/SegmentPlan.h"
 #include "recording/ShowSavingProgress.h"
 #include "recording/WAVToMP3.h"
@@ -15,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -27,6 +30,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -59,12 +63,11 @@ class NoLabel final : public StatusLabel {
     void repaintNow() override {}
 };
 
-// Chords with a little noise: something the psychoacoustic model has to work on.
-std::vector<std::int16_t> music(int seconds = kSeconds) {
-    std::vector<std::int16_t> pcm(static_cast<std::size_t>(kRate) * seconds * 2);
-    std::mt19937 noise(7);
+// Chords with a little noise: something the psychoacoustic model has to work on. Frames
+// [first, first + count) of it, into pcm, the noise drawn from `noise`.
+void musicInto(std::int16_t* pcm, std::size_t first, std::size_t count, std::mt19937& noise) {
     std::normal_distribution<double> hiss(0.0, 300.0);
-    for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
+    for (std::size_t i = first; i < first + count; ++i, pcm += 2) {
         const double t = static_cast<double>(i) / kRate;
         const double base =
             110.0 * std::pow(2.0, static_cast<double>(static_cast<int>(t * 2) % 12) / 12.0);
@@ -72,9 +75,15 @@ std::vector<std::int16_t> music(int seconds = kSeconds) {
         for (double h : {1.0, 1.25, 1.5, 2.0, 3.0}) {
             v += 3000.0 / h * std::sin(2.0 * std::numbers::pi * base * h * t);
         }
-        pcm[2 * i] = static_cast<std::int16_t>(std::lround(v + hiss(noise)));
-        pcm[2 * i + 1] = static_cast<std::int16_t>(std::lround(0.8 * v + hiss(noise)));
+        pcm[0] = static_cast<std::int16_t>(std::lround(v + hiss(noise)));
+        pcm[1] = static_cast<std::int16_t>(std::lround(0.8 * v + hiss(noise)));
     }
+}
+
+std::vector<std::int16_t> music(int seconds = kSeconds) {
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(kRate) * seconds * 2);
+    std::mt19937 noise(7);
+    musicInto(pcm.data(), 0, pcm.size() / 2, noise);
     return pcm;
 }
 
@@ -84,8 +93,7 @@ void putLe(QByteArray& out, std::uint32_t v, int bytes) {
     }
 }
 
-bool writeWav(const QString& file, const std::vector<std::int16_t>& pcm) {
-    const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);
+QByteArray wavHeader(std::uint32_t dataBytes) {
     QByteArray header("RIFF");
     putLe(header, 36 + dataBytes, 4);
     header.append("WAVEfmt ");
@@ -98,6 +106,12 @@ bool writeWav(const QString& file, const std::vector<std::int16_t>& pcm) {
     putLe(header, 16, 2);
     header.append("data");
     putLe(header, dataBytes, 4);
+    return header;
+}
+
+bool writeWav(const QString& file, const std::vector<std::int16_t>& pcm) {
+    const auto dataBytes = static_cast<std::uint32_t>(pcm.size() * 2);
+    const QByteArray header = wavHeader(dataBytes);
     QFile f(file);
     return f.open(QIODevice::WriteOnly) && f.write(header) == header.size() &&
            f.write(reinterpret_cast<const char*>(pcm.data()), dataBytes) == dataBytes;
@@ -243,9 +257,117 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// One hour of the same music, sequential against segmented once each, with the process's peak
+// memory: later segments' frames that do not fit the waiting budget go to spill files, so the
+// segments keep every core busy for the whole hour. The WAV is written a minute at a time so
+// that the peak is the conversions' own.
+int hour() {
+    constexpr int kHourSeconds = 3600;
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("hour.wav"));
+    {
+        QFile f(wav);
+        const QByteArray header =
+            wavHeader(static_cast<std::uint32_t>(std::int64_t{kHourSeconds} * kRate * 4));
+        bool written = f.open(QIODevice::WriteOnly) && f.write(header) == header.size();
+        std::vector<std::int16_t> minute(static_cast<std::size_t>(kRate) * 60 * 2);
+        std::mt19937 noise(7);
+        for (int m = 0; written && m < kHourSeconds / 60; ++m) {
+            musicInto(minute.data(), static_cast<std::size_t>(m) * kRate * 60, minute.size() / 2,
+                      noise);
+            const auto bytes = static_cast<qint64>(minute.size() * 2);
+            written = f.write(reinterpret_cast<const char*>(minute.data()), bytes) == bytes;
+        }
+        if (!written) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(wav));
+            return 1;
+        }
+    }
+    NoBoxes boxes;
+    NoLabel label;
+    std::int64_t spilled = 0;
+    const auto driver = [&](int segments, const QString& mp3) {
+        cLameEncoder e(QStringLiteral(ZORVITA_APP_DIR), QStringLiteral("44100"), boxes, label);
+        e.setEncodingPreset(7);
+        e.setMaxSegments(segments);
+        e.setWavFile(wav);
+        e.setMP3File(mp3);
+        const bool ok = e.Encode().isEmpty();
+        spilled = e.SpilledBytes();
+        return ok;
+    };
+    double load[3] = {};
+    getloadavg(load, 3);
+    const QString seqMp3 = dir.filePath(QStringLiteral("seq.mp3"));
+    const QString parMp3 = dir.filePath(QStringLiteral("par.mp3"));
+    const double sequential = seconds([&] { return driver(1, seqMp3); });
+    const double busyBefore = machineBusySeconds(), ownBefore = ownCpuSeconds();
+    const double parallel = seconds([&] { return driver(0, parMp3); });
+    const double others = machineBusySeconds() - busyBefore - (ownCpuSeconds() - ownBefore);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    double loadAfter[3] = {};
+    getloadavg(loadAfter, 3);
+    const int segments = segmentCountFor(static_cast<int>(std::thread::hardware_concurrency()),
+                                         std::int64_t{kHourSeconds} * kRate / 1152);
+    std::printf(
+        "%d s 44.1 kHz stereo, CBR 160, no reservoir, quality 5; one run each; %d segments\n",
+        kHourSeconds, segments);
+    std::printf("  sequential driver  %.3f s\n", sequential);
+    std::printf("  segmented driver   %.3f s\n", parallel);
+    std::printf("  sequential / segmented  %.2f x\n", sequential / parallel);
+    std::printf("  frames spilled to a file  %.1f MiB\n", static_cast<double>(spilled) / (1 << 20));
+    std::printf("  peak resident memory      %.1f MiB\n",
+                static_cast<double>(usage.ru_maxrss) / 1024);
+    std::printf("  other processes took %.2f CPU s during the segmented run (fair: near 0)\n",
+                others);
+    std::printf("  load average before %.2f %.2f %.2f, after %.2f %.2f %.2f\n", load[0], load[1],
+                load[2], loadAfter[0], loadAfter[1], loadAfter[2]);
+    // Checked after the peak was taken: the same segments with every frame held in memory.
+    const QString memMp3 = dir.filePath(QStringLiteral("mem.mp3"));
+    {
+        cLameEncoder e(QStringLiteral(ZORVITA_APP_DIR), QStringLiteral("44100"), boxes, label);
+        e.setEncodingPreset(7);
+        e.setWaitingBudget(SIZE_MAX);
+        e.setWavFile(wav);
+        e.setMP3File(memMp3);
+        if (!e.Encode().isEmpty()) {
+            return 1;
+        }
+    }
+    const auto frames = [](const QString& mp3) {
+        QFile f(mp3);
+        Mp3FrameSplitter splitter(0, -1);
+        std::vector<std::uint8_t> kept;
+        if (!f.open(QIODevice::ReadOnly)) {
+            return std::int64_t{-1};
+        }
+        for (QByteArray piece = f.read(1 << 20); !piece.isEmpty(); piece = f.read(1 << 20)) {
+            if (!splitter.push(reinterpret_cast<const std::uint8_t*>(piece.constData()),
+                               static_cast<std::size_t>(piece.size()), kept)) {
+                return std::int64_t{-1};
+            }
+            kept.clear();
+        }
+        return splitter.framesKept();
+    };
+    QFile par(parMp3), mem(memMp3);
+    const bool same = par.open(QIODevice::ReadOnly) && mem.open(QIODevice::ReadOnly) &&
+                      par.readAll() == mem.readAll();
+    std::printf(
+        "  frames: sequential %lld, segmented %lld; segmented file %s the one made with "
+        "every frame in memory\n",
+        static_cast<long long>(frames(seqMp3)), static_cast<long long>(frames(parMp3)),
+        same ? "identical to" : "DIFFERENT FROM");
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--hour") == 0) {
+        return hour();
+    }
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("in.wav"));
     const std::vector<std::int16_t> pcm = music();
