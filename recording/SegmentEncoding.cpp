@@ -288,6 +288,10 @@ bool SegmentEncoding::publishWaiting(Job& job, std::vector<std::uint8_t>& kept,
         lock.lock();
         job.spillFile = file;
         job.spilling = file >= 0;
+        if (job.spilling) {
+            // One piece and the block that completes it, never more.
+            job.unwritten.reserve(kSpillPiece + outputBufferSize_);
+        }
     }
     if (job.spilling) {
         job.unwritten.insert(job.unwritten.end(), kept.begin(), kept.end());
