@@ -2,6 +2,7 @@
 #include "platform/notify/desktop_notifications.h"
 #include "tests/platform/notify/fake_notifications.h"
 
+#include <QDBusConnectionInterface>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -12,6 +13,12 @@ namespace {
 using platform::DesktopNotifications;
 
 TEST(DesktopNotificationsTest, WithoutAServiceNothingIsShownAndNothingWaits) {
+    // A desktop whose notification service the private bus can start has no "without".
+    const QString service = QStringLiteral("org.freedesktop.Notifications");
+    if (QDBusConnection::sessionBus().interface()->activatableServiceNames().value().contains(
+            service)) {
+        GTEST_SKIP() << "this machine's bus can start a notification service";
+    }
     DesktopNotifications n(QStringLiteral("Zorvita"), QStringLiteral("zorvita"),
                            QStringLiteral("zorvita"));
     QSignalSpy answered(&n, &DesktopNotifications::answered);
