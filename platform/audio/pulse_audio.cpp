@@ -19,6 +19,50 @@ namespace {
 
 constexpr pa_usec_t kDrainIdleMs = 500;
 
+// The 16-bit format of a capture; false, with the error, when the server cannot record it.
+bool captureFormat(int channels, int rate, pa_sample_spec* format, pa_channel_map* map,
+                   QString* error) {
+    *format = {};
+    format->format = PA_SAMPLE_S16LE;
+    format->rate = static_cast<uint32_t>(rate);
+    format->channels = static_cast<uint8_t>(channels);
+    *map = {};
+    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
+        !pa_sample_spec_valid(format) ||
+        pa_channel_map_init_extend(map, format->channels, PA_CHANNEL_MAP_DEFAULT) == nullptr) {
+        *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
+                     .arg(channels)
+                     .arg(rate);
+        return false;
+    }
+    return true;
+}
+
+// Connects a capture stream to a source (the default one for an empty name) and waits, for a
+// bounded time, until it runs. The caller holds the loop's lock. Without latency adjustment the
+// source keeps its own timing, so capture starts at once (adjusting a monitor's latency delays its
+// first data by a second or more).
+bool connectCapture(PulseShared& shared, int timeoutMs, pa_stream* stream, const QString& source,
+                    const pa_buffer_attr& attr, QString* error) {
+    pa_context* context = shared.context.get();
+    const QByteArray sourceName = source.toUtf8();
+    if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(), &attr,
+                                 PA_STREAM_NOFLAGS) < 0) {
+        *error = serverError(context);
+        return false;
+    }
+    const bool answered = shared.waitFor(timeoutMs, [&] {
+        const pa_stream_state_t state = pa_stream_get_state(stream);
+        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared.contextGood();
+    });
+    if (pa_stream_get_state(stream) != PA_STREAM_READY) {
+        *error = answered ? serverError(context)
+                          : QStringLiteral("The sound server did not start the recording in time.");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 struct CaptureStream::Impl {
@@ -194,18 +238,9 @@ bool PulseClient::defaultSink(DefaultSink* sink, QString* error) {
 std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int channels, int rate,
                                                    int latencyMs, CaptureConsumer consumer,
                                                    QString* error) {
-    pa_sample_spec sampleFormat{};
-    sampleFormat.format = PA_SAMPLE_S16LE;
-    sampleFormat.rate = static_cast<uint32_t>(rate);
-    sampleFormat.channels = static_cast<uint8_t>(channels);
-    pa_channel_map map{};
-    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
-        !pa_sample_spec_valid(&sampleFormat) ||
-        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT) ==
-            nullptr) {
-        *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
-                     .arg(channels)
-                     .arg(rate);
+    pa_sample_spec sampleFormat;
+    pa_channel_map map;
+    if (!captureFormat(channels, rate, &sampleFormat, &map, error)) {
         return nullptr;
     }
     auto impl = std::make_unique<CaptureStream::Impl>();
@@ -230,26 +265,9 @@ std::unique_ptr<CaptureStream> PulseClient::record(const QString& source, int ch
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(
             pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * PA_USEC_PER_MSEC, &sampleFormat));
-        const QByteArray sourceName = source.toUtf8();
-        // Without latency adjustment the source keeps its own timing, so capture starts at once
-        // (adjusting a monitor's latency delays its first data by a second or more).
-        if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(),
-                                     &attr, PA_STREAM_NOFLAGS) < 0) {
-            *error = serverError(context);
-            return nullptr;
-        }
-        const bool answered = shared_->waitFor(timeoutMs_, [&] {
-            const pa_stream_state_t state = pa_stream_get_state(stream);
-            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared_->contextGood();
-        });
-        ready = pa_stream_get_state(stream) == PA_STREAM_READY;
+        ready = connectCapture(*shared_, timeoutMs_, stream, source, attr, error);
         impl->started = pa_rtclock_now();
         impl->bytesPerSec = pa_bytes_per_second(&sampleFormat);
-        if (!ready) {
-            *error = answered
-                         ? serverError(context)
-                         : QStringLiteral("The sound server did not start the recording in time.");
-        }
     }
     if (!ready) {
         return nullptr;
@@ -510,18 +528,9 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
                                                          int rate, int wakeBytes,
                                                          std::function<void()> wake,
                                                          QString* error) {
-    pa_sample_spec sampleFormat{};
-    sampleFormat.format = PA_SAMPLE_S16LE;
-    sampleFormat.rate = static_cast<uint32_t>(rate);
-    sampleFormat.channels = static_cast<uint8_t>(channels);
-    pa_channel_map map{};
-    if (channels <= 0 || channels > static_cast<int>(PA_CHANNELS_MAX) || rate <= 0 ||
-        !pa_sample_spec_valid(&sampleFormat) ||
-        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT) ==
-            nullptr) {
-        *error = QStringLiteral("The sound server cannot record %1 channels at %2 Hz.")
-                     .arg(channels)
-                     .arg(rate);
+    pa_sample_spec sampleFormat;
+    pa_channel_map map;
+    if (!captureFormat(channels, rate, &sampleFormat, &map, error)) {
         return nullptr;
     }
     auto impl = std::make_unique<PulledStream>();
@@ -551,20 +560,7 @@ std::unique_ptr<PulledCapture> PulseClient::recordPulled(const QString& source, 
     // The server's own piece size: smaller pieces cost the server more and gain the reader nothing,
     // who is woken per ring entry anyway.
     attr.fragsize = static_cast<uint32_t>(-1);
-    const QByteArray sourceName = source.toUtf8();
-    // No latency adjustment, as for the other captures: it would delay a monitor's first data.
-    if (pa_stream_connect_record(stream, source.isEmpty() ? nullptr : sourceName.constData(), &attr,
-                                 PA_STREAM_NOFLAGS) < 0) {
-        *error = serverError(context);
-        return nullptr;
-    }
-    const bool answered = shared_->waitFor(timeoutMs_, [&] {
-        const pa_stream_state_t state = pa_stream_get_state(stream);
-        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state) || !shared_->contextGood();
-    });
-    if (pa_stream_get_state(stream) != PA_STREAM_READY) {
-        *error = answered ? serverError(context)
-                          : QStringLiteral("The sound server did not start the recording in time.");
+    if (!connectCapture(*shared_, timeoutMs_, stream, source, attr, error)) {
         return nullptr;
     }
     impl->started = pa_rtclock_now();
