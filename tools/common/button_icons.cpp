@@ -1,5 +1,6 @@
 #include "tools/common/button_icons.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -63,6 +64,26 @@ void iconAbout(QPainter& p, QRectF r, QColor c) {
     p.setFont(font(int(r.height() * 0.8), true));
     p.drawText(r, Qt::AlignCenter, QStringLiteral("i"));
     p.restore();
+}
+
+void iconAndCaption(QPainter& p, QRectF plate, const Icon& icon, double iconSide,
+                    const QString& caption, QColor ink, QColor shadow) {
+    const QFont f = font(10, true, true);
+    const double textW = QFontMetricsF(f).horizontalAdvance(caption);
+    const double total = (icon ? iconSide + 4 : 0) + textW;
+    double x = plate.center().x() - total / 2;
+    if (icon) {
+        icon(p, QRectF(x, plate.center().y() - iconSide / 2, iconSide, iconSide), ink);
+        x += iconSide + 4;
+    }
+    p.setFont(f);
+    if (shadow.alpha() != 0) {
+        p.setPen(shadow);
+        p.drawText(QRectF(x + 1, plate.top() + 1, textW + 2, plate.height()), Qt::AlignVCenter,
+                   caption);
+    }
+    p.setPen(ink);
+    p.drawText(QRectF(x, plate.top(), textW + 2, plate.height()), Qt::AlignVCenter, caption);
 }
 
 }  // namespace toolart

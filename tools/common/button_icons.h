@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRectF>
+#include <QString>
 
 #include <functional>
 
@@ -24,5 +25,10 @@ void iconSettings(QPainter& p, QRectF r, QColor c);
 void iconAdvanced(QPainter& p, QRectF r, QColor c);
 // An "i" in a ring.
 void iconAbout(QPainter& p, QRectF r, QColor c);
+
+// An icon (if any) and a caption side by side, centred in `plate`, in `ink`, with a shadow one
+// pixel down and to the right unless `shadow` is transparent.
+void iconAndCaption(QPainter& p, QRectF plate, const Icon& icon, double iconSide,
+                    const QString& caption, QColor ink, QColor shadow = Qt::transparent);
 
 }  // namespace toolart

@@ -474,17 +474,7 @@ QImage button(const Skin& s, QSize size, bool lit, const Icon& icon, const QStri
             p.drawText(plate, Qt::AlignCenter, caption);
         }
     } else {
-        const QFont f = font(10, true, true);
-        const double textW = QFontMetricsF(f).horizontalAdvance(caption);
-        const double total = (icon ? iconSide + 4 : 0) + textW;
-        double x = plate.center().x() - total / 2;
-        if (icon) {
-            icon(p, QRectF(x, plate.center().y() - iconSide / 2, iconSide, iconSide), ink);
-            x += iconSide + 4;
-        }
-        p.setFont(f);
-        p.setPen(ink);
-        p.drawText(QRectF(x, plate.top(), textW + 2, plate.height()), Qt::AlignVCenter, caption);
+        toolart::iconAndCaption(p, plate, icon, iconSide, caption, ink);
     }
     p.end();
     return image;

@@ -248,20 +248,7 @@ QImage button(QSize size, bool lit, const Icon& icon, const QString& caption, QC
                         QSizeF(iconSide, iconSide));
         icon(p, ir, ink);
     } else {
-        const QFont f = font(10, true, true);
-        const double textW = QFontMetricsF(f).horizontalAdvance(caption);
-        const double total = (icon ? iconSide + 4 : 0) + textW;
-        double x = plate.center().x() - total / 2;
-        if (icon) {
-            icon(p, QRectF(x, plate.center().y() - iconSide / 2, iconSide, iconSide), ink);
-            x += iconSide + 4;
-        }
-        p.setFont(f);
-        p.setPen(QColor(0, 0, 0, 150));
-        p.drawText(QRectF(x + 1, plate.top() + 1, textW + 2, plate.height()), Qt::AlignVCenter,
-                   caption);
-        p.setPen(ink);
-        p.drawText(QRectF(x, plate.top(), textW + 2, plate.height()), Qt::AlignVCenter, caption);
+        toolart::iconAndCaption(p, plate, icon, iconSide, caption, ink, QColor(0, 0, 0, 150));
     }
     p.end();
     return image;
